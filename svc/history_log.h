@@ -1,0 +1,33 @@
+// The history log VK_XP.log in the Windows directory: one profile section
+// whose keys are the granted folders and whose values say for whom and
+// whether the grant succeeded.
+#pragma once
+
+#include <windows.h>
+
+// Success and failure label of one kind of folder.
+struct GrantLabel {
+    const char* success;
+    const char* failure;
+};
+
+namespace labels {
+extern const GrantLabel kDatabase;
+extern const GrantLabel kCommonData;       // existing \VESKADAT
+extern const GrantLabel kLinkedExisting;   // existing \VESKAEX
+extern const GrantLabel kLinkedCreated;    // \VESKAEX created here
+} // namespace labels
+
+extern const char kHistorySection[];
+
+// Buffer size of the Windows directory, ini paths and ini values.
+const DWORD kPathBuffer = 256;
+
+// Fills `logPath` (kPathBuffer bytes) with the Windows directory and "\VK_XP.log".
+void FormLogPath(char* logPath);
+
+// Records the outcome of one grant: the success label for status 0, nothing
+// for a folder that is not on a fixed drive with ACLs, the failure label for
+// every other status. A write that fails is ignored.
+void RecordGrant(const char* logPath, const char* folder, const GrantLabel& label,
+                 LONG status);

@@ -1,0 +1,45 @@
+// The exports of VKSVC.dll: undecorated stdcall names, ANSI strings, 32-bit
+// results. Every caller (the utility binds them by name at run time, the
+// repair tool links two of them by ordinal) relies on these signatures.
+#pragma once
+
+#include <windows.h>
+
+#ifdef VKSVC_BUILDING
+#define VKSVC_API extern "C"
+#else
+#define VKSVC_API extern "C" __declspec(dllimport)
+#endif
+
+// Status of AddAccessRights and AddAccessRights_FULL.
+enum GrantStatus : LONG {
+    kGrantDone = 0,
+    kGrantReadFailed = -1,      // GetNamedSecurityInfoA
+    kGrantMergeFailed = -2,     // SetEntriesInAclA
+    kGrantWriteFailed = -3,     // SetNamedSecurityInfoA
+    kGrantNotFixedAclDrive = -4,
+    kGrantApiMissing = -5,      // advapi32.dll or one of its functions
+};
+
+// Status of DelAppDataFile.
+enum VirtualStoreStatus : LONG {
+    kCopyDeleted = 1,
+    kNoCopy = 0,
+    kDeleteFailed = -1,
+    kShellMissing = -2,
+    kShellFunctionMissing = -3,
+    kAppDataUnknown = -4,
+};
+
+VKSVC_API LONG WINAPI AddAccessRights(LPCSTR folder, DWORD accessMask);
+VKSVC_API LONG WINAPI bIsWindowsVersionOK(DWORD major9x, DWORD minor9x, DWORD majorNt,
+                                          DWORD minorNt, DWORD servicePackNt);
+VKSVC_API LONG WINAPI DoIExist(LPCSTR mutexName);
+VKSVC_API LONG WINAPI bIsWindowsXP();
+VKSVC_API LONG WINAPI AddAccessRights_FULL(LPCSTR folder);
+VKSVC_API LONG WINAPI CheckVeskaFolder();
+VKSVC_API LONG WINAPI SetVeskaFolder();
+VKSVC_API LONG WINAPI ChkNetDrv(DWORD driveSelector, LPSTR message);
+VKSVC_API LONG WINAPI DelAppDataFile(LPCSTR fileName);
+VKSVC_API LONG WINAPI bIsWindows2003();
+VKSVC_API LONG WINAPI bIsWindowsVista();
