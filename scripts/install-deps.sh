@@ -8,19 +8,30 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'; }
 
-pkgs=(cmake make g++-mingw-w64-i686 wine wine32 xvfb xauth x11-utils
+pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 xvfb xauth x11-utils
       fonts-ipafont-gothic fonts-wine doctest-dev imagemagick dosfstools mtools zip)
 for p in "${pkgs[@]}"; do
     have_pkg "$p" || need+=("$p")
 done
 
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+# Wine names the host's files in the locale's character set: a Japanese
+# UTF-8 locale keeps Japanese file names intact (and gives code page 932).
+have_japanese_locale() { locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; }
+make_japanese_locale() {
+    have_japanese_locale && return 0
+    $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null
+}
+
 if [ ${#need[@]} -eq 0 ]; then
+    make_japanese_locale
     echo "install-deps: everything is installed"
     exit 0
 fi
-
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
 # Wine's 32-bit half comes from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -29,4 +40,5 @@ fi
 echo "install-deps: installing ${need[*]}"
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+make_japanese_locale
 echo "install-deps: done"

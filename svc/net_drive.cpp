@@ -25,9 +25,9 @@ bool Reconnect(char letter)
     DWORD length = kRemoteNameBuffer;
     if (WNetGetConnectionA(localName, remoteName, &length) != ERROR_CONNECTION_UNAVAIL)
         return false;
-    // A name that filled the whole buffer without its terminator is not one.
-    remoteName[kRemoteNameBuffer - 1] = '\0';
-    if (remoteName[0] == '\0')
+    // A name that filled the whole buffer without its terminator is not one:
+    // cut short, it would name another share.
+    if (remoteName[kRemoteNameBuffer - 1] != '\0' || remoteName[0] == '\0')
         return false;
 
     NETRESOURCEA resource;

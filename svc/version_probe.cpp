@@ -39,7 +39,10 @@ unsigned ServicePackNumber(const char* text)
     };
     static const char* const kWords[] = {"Service", "Pack"};
     for (const char* word : kWords) {
-        skipSpace();
+        // Only the blank between the words skips white space: text that
+        // starts with a blank does not match "Service".
+        if (word != kWords[0])
+            skipSpace();
         for (; *word != '\0'; ++word, ++text)
             if (*text != *word)
                 return 0;

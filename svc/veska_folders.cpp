@@ -1,6 +1,9 @@
 // Discovery of the folders that the applications' ini files in the Windows
 // directory name, plus the two fixed folders at the root of the system drive,
 // and the grant of each one that exists.
+#include "veska_folders.h"
+
+#include "access_rights.h"
 #include "ansi_text.h"
 #include "history_log.h"
 #include "vksvc.h"
@@ -42,10 +45,22 @@ public:
     bool HasValue() const { return length_ > 0; }
     const char* Text() const { return value_; }
 
+    // Whether the whole value arrived. A value too long for the buffer
+    // arrives cut, and the length returned is then the buffer's size less
+    // one: what arrived would name another folder or section than the ini
+    // file does. A value of exactly 255 bytes cannot be told from a cut one
+    // and is given up too; the ANSI functions cannot make a folder whose
+    // path is that long.
+    bool IsWhole() const { return length_ < kPathBuffer - 1; }
+
     // Replaces the value by the one of `key` in the section that the current
     // value names ("Server"/"EngineName1" names the engine's own section).
     void FollowSection(const char* key)
     {
+        if (!IsWhole()) {
+            Clear();
+            return;
+        }
         char section[kPathBuffer];
         std::memcpy(section, value_, sizeof section);
         Read(section, key);
@@ -54,8 +69,14 @@ public:
 private:
     void Read(const char* section, const char* key)
     {
-        std::memset(value_, 0, sizeof value_);
+        Clear();
         length_ = GetPrivateProfileStringA(section, key, "", value_, kPathBuffer, iniPath_);
+    }
+
+    void Clear()
+    {
+        std::memset(value_, 0, sizeof value_);
+        length_ = 0;
     }
 
     char iniPath_[kPathBuffer] = {};
@@ -70,7 +91,7 @@ bool PathExists(const char* path)
 
 bool NamesExistingPath(const IniValue& value)
 {
-    return value.HasValue() && PathExists(value.Text());
+    return value.HasValue() && value.IsWhole() && PathExists(value.Text());
 }
 
 IniValue DatabaseFolder(const char* section) { return IniValue(kDatabaseIni, section, kFolderKey); }
@@ -104,16 +125,26 @@ struct FixedFolders {
     }
 };
 
-void GrantAndRecord(const char* logPath, const char* folder, const GrantLabel& label)
-{
-    RecordGrant(logPath, folder, label, AddAccessRights_FULL(folder));
-}
+// Grants Users full control on folders and records each result in the log.
+class FolderGrant {
+public:
+    explicit FolderGrant(const LibraryLoader& loader) : loader_(loader) { FormLogPath(logPath_); }
 
-void GrantIfExists(const char* logPath, const IniValue& value, const GrantLabel& label)
-{
-    if (NamesExistingPath(value))
-        GrantAndRecord(logPath, value.Text(), label);
-}
+    void GrantAndRecord(const char* folder, const GrantLabel& label) const
+    {
+        RecordGrant(logPath_, folder, label, GrantUsersAccess(loader_, folder, GENERIC_ALL));
+    }
+
+    void GrantIfExists(const IniValue& value, const GrantLabel& label) const
+    {
+        if (NamesExistingPath(value))
+            GrantAndRecord(value.Text(), label);
+    }
+
+private:
+    const LibraryLoader& loader_;
+    char logPath_[kPathBuffer] = {};
+};
 
 } // namespace
 
@@ -136,31 +167,35 @@ LONG WINAPI CheckVeskaFolder()
     return PathExists(fixed.commonData) || PathExists(fixed.linked) ? 1 : 0;
 }
 
-LONG WINAPI SetVeskaFolder()
+void GrantVeskaFolders(const LibraryLoader& loader)
 {
-    char logPath[kPathBuffer];
-    FormLogPath(logPath);
+    const FolderGrant grant(loader);
 
     for (const ApplicationRow& row : kApplications)
         for (const char* key : kApplicationKeys)
-            GrantIfExists(logPath, IniValue(row.iniFile, "DIR", key), row.label);
+            grant.GrantIfExists(IniValue(row.iniFile, "DIR", key), row.label);
 
-    GrantIfExists(logPath, DatabaseFolder("MAIN_SERVER"), labels::kDatabase);
-    GrantIfExists(logPath, EngineFolder(), labels::kDatabase);
-    GrantIfExists(logPath, DatabaseFolder("MOBILE"), labels::kDatabase);
-    GrantIfExists(logPath, StandaloneFolder(), labels::kDatabase);
+    grant.GrantIfExists(DatabaseFolder("MAIN_SERVER"), labels::kDatabase);
+    grant.GrantIfExists(EngineFolder(), labels::kDatabase);
+    grant.GrantIfExists(DatabaseFolder("MOBILE"), labels::kDatabase);
+    grant.GrantIfExists(StandaloneFolder(), labels::kDatabase);
 
     const FixedFolders fixed;
     const bool commonDataExists = PathExists(fixed.commonData);
     if (commonDataExists)
-        GrantAndRecord(logPath, fixed.commonData, labels::kCommonData);
+        grant.GrantAndRecord(fixed.commonData, labels::kCommonData);
 
     if (PathExists(fixed.linked)) {
-        GrantAndRecord(logPath, fixed.linked, labels::kLinkedExisting);
+        grant.GrantAndRecord(fixed.linked, labels::kLinkedExisting);
     } else if (commonDataExists) {
         if (!CreateDirectoryA(fixed.linked, nullptr))
-            return 0;
-        GrantAndRecord(logPath, fixed.linked, labels::kLinkedCreated);
+            return;
+        grant.GrantAndRecord(fixed.linked, labels::kLinkedCreated);
     }
+}
+
+LONG WINAPI SetVeskaFolder()
+{
+    GrantVeskaFolders(SystemLoader());
     return 0;
 }

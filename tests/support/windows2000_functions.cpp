@@ -70,7 +70,8 @@ const LibraryFunctions kWindows2000[] = {
     {"SHELL32.dll", "ExtractIconW SHGetFileInfoW SHGetSpecialFolderPathA"},
     {"MPR.DLL", "WNetAddConnection2A WNetGetConnectionA"},
     {"msvcrt.dll",
-     "__dllonexit __getmainargs __iob_func __lconv_init __mb_cur_max __p__acmdln __p__commode "
+     "__dllonexit __getmainargs __initenv __iob_func __lconv_init __mb_cur_max __p__acmdln "
+     "__p__commode "
      "__p__environ __p__fmode __p__wcmdln __set_app_type __setusermatherr __wgetmainargs _access "
      "_amsg_exit _beginthreadex _cexit _errno _exit _fmode _fpreset _initterm _iob _lock _onexit "
      "_snprintf _snwprintf _strdup _stricmp _unlock _vsnprintf _vsnwprintf _wcsicmp _wcsnicmp "

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The utility on a demo PC. On a fresh Debian 12 machine it installs what is
+# missing, builds, makes a demo PC (a Wine prefix of its own in the build
+# folder, never ~/.wine) and runs VK_UTL.exe on it. With a display the real
+# window opens there; without one it runs under Xvfb, opens the main window
+# and the folder dialog, and saves pictures of them. Can be run again: the
+# demo PC is made afresh each time.
+#   VK_BUILD_DIR   build folder (default: build/ in the clone)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VK_BUILD_DIR:-$root/build}
+
+headless=${VK_DEMO_HEADLESS:-}
+[ -n "${DISPLAY:-}" ] && [ -z "${VK_UNDER_XVFB:-}" ] || headless=1
+if [ -n "$headless" ] && [ -z "${VK_UNDER_XVFB:-}" ]; then
+    "$root/scripts/install-deps.sh"
+    echo "demo: no display, running under Xvfb"
+    VK_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+[ -n "${VK_UNDER_XVFB:-}" ] || "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver >/dev/null
+
+. "$root/scripts/lib/demo-pc.sh"
+prefix="$build/demo-pc"
+echo "demo: making the demo PC in $prefix"
+make_demo_pc "$prefix" "$build/bin"
+export WINEPREFIX="$prefix"
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+if [ -z "$headless" ]; then
+    echo "demo: starting VK_UTL.exe on $DISPLAY (close its window to end the demo)"
+    (cd "$prefix/drive_c/VESKA/Tools" && wine_ja 'C:\VESKA\Tools\VK_UTL.exe')
+    exit 0
+fi
+
+shots="$build/demo-screenshots"
+mkdir -p "$shots"
+wineserver -p
+run_utility "$prefix"
+drive_utility "$prefix" main
+save_picture "$prefix" main "$shots/main-window.png"
+drive_utility "$prefix" dialog VESKA
+save_picture "$prefix" dialog "$shots/folder-dialog.png"
+echo "demo: pictures of the main window and the folder dialog are in $shots:"
+ls -1 "$shots"

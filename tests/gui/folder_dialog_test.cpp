@@ -1,0 +1,245 @@
+// The folder dialog, opened from the main window's add button on a PC with
+// two fixed NTFS drives (C: named SYSTEM, D: unnamed) and drives it never
+// lists (fixed FAT32, CD-ROM, network, removable).
+#include "FrmMain_ids.h"
+#include "FrmOption_ids.h"
+#include "test_support.h"
+#include "utility_session.h"
+
+#include <doctest.h>
+
+using namespace gui;
+using vkui::BoxIcon;
+
+namespace {
+
+const wchar_t kWholeDrive[] = L"ドライブ全体のアクセス権を変更することはできません。";
+const wchar_t kFailed[] = L"設定処理でエラーが発生しました。";
+const wchar_t kDone[] = L"設定処理は終了しました。";
+
+std::string LogPath() { return vktest::WindowsDir() + "\\VK_XP.log"; }
+
+std::vector<vktest::IniEntry> LogEntries()
+{
+    return vktest::IniEntries(LogPath(), "アクセス権追加フォルダ一覧");
+}
+
+std::wstring SendText(HWND control)
+{
+    return Caption(control);
+}
+
+void SetText(HWND control, const std::wstring& text)
+{
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::vector<std::wstring> Items(HWND control, UINT countMessage, UINT lengthMessage, UINT textMessage)
+{
+    std::vector<std::wstring> items;
+    const LRESULT count = Send(control, countMessage);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring text(Send(control, lengthMessage, i) + 1, L'\0');
+        Send(control, textMessage, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(lstrlenW(text.c_str()));
+        items.push_back(text);
+    }
+    return items;
+}
+
+// The main window with the folder dialog opened from it.
+struct FolderDialog {
+    UtilitySession utility;
+    HWND main = nullptr;
+    HWND dialog = nullptr;
+
+    FolderDialog()
+    {
+        main = utility.WaitForMainWindow();
+        if (main != nullptr)
+            Open();
+    }
+    ~FolderDialog()
+    {
+        if (dialog != nullptr && IsWindow(dialog))
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        if (main != nullptr)
+            PostMessageW(main, WM_CLOSE, 0, 0);
+        utility.ExitCode();
+    }
+    void Open()
+    {
+        Click(Control(main, kCmdAdd));
+        dialog = vkui::WaitForWindow(utility.Program(), {L"", VK_UTL_OPTION_CLASS});
+    }
+    void Close()
+    {
+        Click((*this)[kCmdClose]);
+        for (int i = 0; i < 500 && IsWindow(dialog); ++i)
+            Sleep(10);
+    }
+    HWND operator[](int id) const { return Control(dialog, id); }
+
+    std::vector<std::wstring> Drives() const
+    {
+        return Items((*this)[kCmbDrive], CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+    }
+    std::vector<std::wstring> Folders() const
+    {
+        return Items((*this)[kDir1], LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+    }
+    std::wstring Path() const { return SendText((*this)[kTxtDir]); }
+
+    void SelectDrive(int index)
+    {
+        HWND combo = (*this)[kCmbDrive];
+        Send(combo, CB_SETCURSEL, index);
+        Send(GetParent(combo), WM_COMMAND, MAKEWPARAM(kCmbDrive, CBN_SELCHANGE),
+             reinterpret_cast<LPARAM>(combo));
+    }
+    int FolderIndex(const std::wstring& name) const
+    {
+        const std::vector<std::wstring> folders = Folders();
+        for (size_t i = 0; i < folders.size(); ++i)
+            if (folders[i] == name)
+                return static_cast<int>(i);
+        return -1;
+    }
+    void Highlight(const std::wstring& name)
+    {
+        HWND list = (*this)[kDir1];
+        Send(list, LB_SETCURSEL, FolderIndex(name));
+        Send(GetParent(list), WM_COMMAND, MAKEWPARAM(kDir1, LBN_SELCHANGE),
+             reinterpret_cast<LPARAM>(list));
+    }
+    void OpenFolder(const std::wstring& name)
+    {
+        HWND list = (*this)[kDir1];
+        Send(list, LB_SETCURSEL, FolderIndex(name));
+        Send(GetParent(list), WM_COMMAND, MAKEWPARAM(kDir1, LBN_DBLCLK),
+             reinterpret_cast<LPARAM>(list));
+    }
+    // Presses the execute button and answers the box it shows.
+    vkui::MessageBoxContent Execute(const std::wstring& path)
+    {
+        SetText((*this)[kTxtDir], path);
+        Click((*this)[kCmdOK]);
+        vkui::MessageBoxContent box = utility.AnswerMessageBox();
+        for (int i = 0; i < 300 && !IsEnabled((*this)[kCmdOK]); ++i)
+            Sleep(10);
+        return box;
+    }
+};
+
+} // namespace
+
+TEST_CASE("the dialog lists the fixed NTFS drives and opens at the first one's root")
+{
+    FolderDialog dialog;
+    REQUIRE(dialog.dialog != nullptr);
+    CHECK(Caption(dialog.dialog) == L"フォルダのアクセス権変更");
+    CHECK_FALSE(IsEnabled(dialog.main)); // the main window waits for the dialog
+    CHECK(dialog.Drives() == std::vector<std::wstring>{L"C:[ SYSTEM ]", L"D:[  ]"});
+    CHECK(Send(dialog[kCmbDrive], CB_GETCURSEL) == 0);
+    CHECK(dialog.Path() == L"C:\\");
+    CHECK(dialog.Folders().front() == L"C:\\");
+    CHECK(dialog.FolderIndex(L"windows") > 0);
+    CHECK(Caption(dialog[kLblACL]) ==
+          L"Usersグループにフルアクセス権限を付与したいフォルダのパスを指定してください。");
+
+    dialog.Close();
+    CHECK(IsEnabled(dialog.main));
+    dialog.Open();
+    REQUIRE(dialog.dialog != nullptr);
+    CHECK(dialog.Drives() == std::vector<std::wstring>{L"C:[ SYSTEM ]", L"D:[  ]"});
+}
+
+TEST_CASE("a whole drive is refused however it is spelled, before anything changes")
+{
+    vktest::RemoveTree(LogPath());
+    FolderDialog dialog;
+    REQUIRE(dialog.dialog != nullptr);
+    for (const wchar_t* spelling :
+         {L"C:\\", L"D:\\", L"C:\\.", L"C:\\\\", L"C:\\windows\\..", L"C:/", L"C:\\ "}) {
+        CAPTURE(Utf8(spelling));
+        const vkui::MessageBoxContent box = dialog.Execute(spelling);
+        CHECK(box.title == L"VESKA Windows ユーティリティ");
+        CHECK(box.text == kWholeDrive);
+        CHECK(box.icon == BoxIcon::Error);
+        CHECK(IsEnabled(dialog[kCmdOK]));
+    }
+    CHECK_FALSE(vktest::PathExists(LogPath()));
+}
+
+TEST_CASE("opening a folder sets the path; highlighting does not; a drive returns to its root")
+{
+    vktest::ScopedFolder data("C:\\vkdata\\inner");
+    FolderDialog dialog;
+    REQUIRE(dialog.dialog != nullptr);
+
+    dialog.Highlight(L"vkdata");
+    CHECK(dialog.Path() == L"C:\\");
+
+    dialog.OpenFolder(L"vkdata");
+    CHECK(dialog.Path() == L"C:\\vkdata");
+    CHECK(dialog.Folders() == std::vector<std::wstring>{L"C:\\", L"vkdata", L"inner"});
+
+    dialog.OpenFolder(L"inner");
+    CHECK(dialog.Path() == L"C:\\vkdata\\inner");
+
+    dialog.OpenFolder(L"C:\\");
+    CHECK(dialog.Path() == L"C:\\");
+
+    dialog.OpenFolder(L"vkdata");
+    dialog.SelectDrive(0);
+    CHECK(dialog.Path() == L"C:\\");
+
+    dialog.SelectDrive(1);
+    CHECK(dialog.Path() == L"D:\\");
+    CHECK(dialog.Folders().front() == L"D:\\");
+}
+
+TEST_CASE("a granted folder is recorded once, exactly as typed, and the dialog stays open")
+{
+    vktest::RemoveTree(LogPath());
+    vktest::ScopedFolder data("C:\\vkdata");
+    FolderDialog dialog;
+    REQUIRE(dialog.dialog != nullptr);
+    dialog.OpenFolder(L"vkdata");
+
+    const vkui::MessageBoxContent box = dialog.Execute(dialog.Path());
+    CHECK(box.text == kDone);
+    CHECK(box.icon == BoxIcon::None);
+    CHECK(IsWindow(dialog.dialog));
+    CHECK(IsEnabled(dialog[kCmdOK]));
+    CHECK(dialog.Path() == L"C:\\vkdata");
+
+    const std::vector<vktest::IniEntry> entries = LogEntries();
+    REQUIRE(entries.size() == 1);
+    CHECK(entries[0].key == "C:\\vkdata");
+    CHECK(entries[0].value == "追加フォルダ");
+    vktest::RemoveTree(LogPath());
+}
+
+TEST_CASE("a path the library refuses gives the error message and no record")
+{
+    vktest::RemoveTree(LogPath());
+    FolderDialog dialog;
+    REQUIRE(dialog.dialog != nullptr);
+    for (const wchar_t* path : {L"", L"D:", L"C:\\no such folder", L"G:\\data"}) {
+        CAPTURE(Utf8(path));
+        const vkui::MessageBoxContent box = dialog.Execute(path);
+        CHECK(box.text == kFailed);
+        CHECK(box.icon == BoxIcon::None);
+    }
+    CHECK_FALSE(vktest::PathExists(LogPath()));
+}

@@ -1,0 +1,119 @@
+// The utility's start-up gate: each refusal shows one box and ends the
+// program before its window is ever shown.
+#include "FrmMain_ids.h"
+#include "registry_guard.h"
+#include "test_support.h"
+#include "utility_session.h"
+
+#include <doctest.h>
+
+using namespace gui;
+using vkui::BoxIcon;
+
+namespace {
+
+const wchar_t kAppTitle[] = L"VESKA Windows ユーティリティ";
+const DWORD kExitRefused = 1;
+const DWORD kExitRunTimeError = 2;
+
+// The utility refused to start: one box with this text and icon, then the end.
+void CheckRefusal(UtilitySession& utility, const std::wstring& text, BoxIcon icon,
+                  DWORD exitCode = kExitRefused)
+{
+    const vkui::MessageBoxContent box = utility.AnswerMessageBox();
+    CHECK(box.title == kAppTitle);
+    CHECK(box.text == text);
+    CHECK(box.icon == icon);
+    CHECK(utility.ExitCode() == exitCode);
+    CHECK(vkui::FindWindows(utility.Program().Id(), {L"", VK_UTL_MAIN_CLASS}).empty());
+}
+
+std::string VirtualStoreCopy()
+{
+    return vktest::LocalAppData() + "\\VirtualStore\\Windows\\lw_dbe32.ini";
+}
+
+} // namespace
+
+TEST_CASE("on Windows 2000 the utility refuses to run, with the Windows XP message")
+{
+    vktest::SetWindowsVersion("win2k");
+    UtilitySession utility;
+    CheckRefusal(utility, L"このプログラムはWindows XP以降のオペレーティングシステムのみ動作可能です。",
+                 BoxIcon::Error);
+    vktest::SetWindowsVersion("win7");
+}
+
+TEST_CASE("a second copy in the same logon shows only the already-running warning")
+{
+    UtilitySession first;
+    REQUIRE(first.WaitForMainWindow() != nullptr);
+    {
+        UtilitySession second;
+        CheckRefusal(second, std::wstring(kAppTitle) + L"は、既に起動されています。",
+                     BoxIcon::Warning);
+    }
+    CHECK_FALSE(first.Program().HasExited());
+    PostMessageW(first.MainWindow(), WM_CLOSE, 0, 0);
+    CHECK(first.ExitCode() == 0);
+}
+
+TEST_CASE("a copy that passed the gate in another logon refuses this one after the font read-back")
+{
+    // Another logon's copy is seen only through the system-wide marker.
+    vktest::ChildProcess otherLogon(vktest::ProgramPath("vksvc_call.exe") +
+                                    " DoIExist s:Global\\Zeltran --hold");
+    REQUIRE(otherLogon.ReadLine() == "0");
+    {
+        UtilitySession utility;
+        CheckRefusal(utility, L"このプログラムは別のユーザーがこのPCで実行しています。",
+                     BoxIcon::Error);
+    }
+    otherLogon.CloseInput();
+    CHECK(otherLogon.Wait() == 0);
+
+    UtilitySession afterwards;
+    CHECK(afterwards.WaitForMainWindow() != nullptr);
+}
+
+TEST_CASE("a user without administrator rights is refused after the Vista repairs ran")
+{
+    vktest::MakeFolders(vktest::LocalAppData() + "\\VirtualStore\\Windows");
+    vktest::WriteFileBytes(VirtualStoreCopy(), "[DIR]\r\nDB_DIR=C:\\stale\r\n");
+    {
+        ReadOnlyForEveryone notAdministrator(kFontKey);
+        UtilitySession utility;
+        CheckRefusal(utility, L"このプログラムは管理者権限をもつユーザーで実行してください。",
+                     BoxIcon::Error);
+    }
+    CHECK_FALSE(vktest::PathExists(VirtualStoreCopy()));
+}
+
+TEST_CASE("on Windows XP the Vista repairs do not run")
+{
+    vktest::SetWindowsVersion("winxp");
+    vktest::MakeFolders(vktest::LocalAppData() + "\\VirtualStore\\Windows");
+    vktest::ScopedFile copy(VirtualStoreCopy(), "[DIR]\r\n");
+    {
+        UtilitySession utility;
+        REQUIRE(utility.WaitForMainWindow() != nullptr);
+        PostMessageW(utility.MainWindow(), WM_CLOSE, 0, 0);
+        CHECK(utility.ExitCode() == 0);
+    }
+    CHECK(vktest::PathExists(copy.Path()));
+    vktest::SetWindowsVersion("win7");
+}
+
+TEST_CASE("without VKSVC.dll beside it the utility names the library and ends")
+{
+    vktest::ScopedFolder alone("C:\\alone");
+    CopyFileW(UtilityPath().c_str(), L"C:\\alone\\VK_UTL.exe", FALSE);
+    vkui::StartOptions options;
+    options.program = L"C:\\alone\\VK_UTL.exe";
+    options.workingDirectory = L"C:\\alone";
+    UtilitySession utility(options);
+    CheckRefusal(utility,
+                 L"実行時エラー '53':\r\n\r\nファイルが見つかりません: VKSVC.dll\r\n"
+                 L"(bIsWindowsVersionOK の呼び出し)",
+                 BoxIcon::Error, kExitRunTimeError);
+}

@@ -1,0 +1,34 @@
+// The folder dialog on a PC whose only fixed drive is FAT32.
+#include "FrmMain_ids.h"
+#include "FrmOption_ids.h"
+#include "utility_session.h"
+
+#include <doctest.h>
+
+using namespace gui;
+
+TEST_CASE("without a fixed NTFS drive the dialog says so and hides what needs a drive")
+{
+    UtilitySession utility;
+    HWND main = utility.WaitForMainWindow();
+    REQUIRE(main != nullptr);
+    Click(Control(main, kCmdAdd));
+    HWND dialog = vkui::WaitForWindow(utility.Program(), {L"", VK_UTL_OPTION_CLASS});
+    REQUIRE(dialog != nullptr);
+
+    CHECK(Caption(Control(dialog, kLblACL)) == L"NTFSフォーマットのドライブは存在しません。");
+    CHECK_FALSE(IsShown(Control(dialog, kTxtDir)));
+    CHECK_FALSE(IsShown(Control(dialog, kCmbDrive)));
+    CHECK_FALSE(IsShown(Control(dialog, kDir1)));
+    CHECK(IsShown(Control(dialog, kFrameACL)));
+    CHECK(IsShown(Control(dialog, kLblACL)));
+    CHECK(IsShown(Control(dialog, kCmdClose)));
+    CHECK_FALSE(utility.MessageBoxAppears(500));
+
+    Click(Control(dialog, kCmdClose));
+    for (int i = 0; i < 500 && IsWindow(dialog); ++i)
+        Sleep(10);
+    CHECK(IsEnabled(main));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    CHECK(utility.ExitCode() == 0);
+}

@@ -1,0 +1,67 @@
+// VK_UTL.exe driven as a user would: started in the test's prefix, its main
+// window and controls found, its message boxes read and answered.
+#pragma once
+
+#include "ui_driver.h"
+
+#include <doctest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace gui {
+
+std::string Utf8(const std::wstring& text);
+
+// The utility beside the test program (C:\vk\VK_UTL.exe), or a copy elsewhere.
+std::wstring UtilityPath();
+
+// One run of the utility.
+class UtilitySession {
+public:
+    explicit UtilitySession(const vkui::StartOptions& options = DefaultOptions());
+
+    static vkui::StartOptions DefaultOptions();
+
+    vkui::Program& Program() { return program_; }
+    // The main window, once shown (null when it never is).
+    HWND WaitForMainWindow(DWORD milliseconds = vkui::kDefaultWait);
+    HWND MainWindow() const { return main_; }
+
+    // The next message box: its content, answered with `buttonId`.
+    vkui::MessageBoxContent AnswerMessageBox(int buttonId = IDOK);
+    // Whether a message box shows up within `milliseconds`.
+    bool MessageBoxAppears(DWORD milliseconds);
+
+    // The process's exit code once it ended (kNoExit when it still runs).
+    DWORD ExitCode(DWORD milliseconds = vkui::kDefaultWait);
+
+private:
+    vkui::Program program_;
+    HWND main_ = nullptr;
+};
+
+const DWORD kNoExit = 0xFFFFFFFF;
+
+// A control of a window by its ID, frames searched too.
+HWND Control(HWND window, int id);
+std::wstring Caption(HWND control);
+bool IsShown(HWND control);   // visible itself (its window flag)
+bool IsEnabled(HWND control);
+int CheckState(HWND checkBox); // BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE
+// Clicks a button without waiting for what the click starts.
+void Click(HWND button);
+
+} // namespace gui
+
+namespace doctest {
+template <>
+struct StringMaker<std::wstring> {
+    static String convert(const std::wstring& text) { return gui::Utf8(text).c_str(); }
+};
+} // namespace doctest
+
+namespace vkui {
+inline std::ostream& operator<<(std::ostream& out, BoxIcon icon) { return out << ToString(icon); }
+} // namespace vkui

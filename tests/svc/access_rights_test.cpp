@@ -1,0 +1,670 @@
+// AddAccessRights and AddAccessRights_FULL: which folders they refuse, and
+// what they write into a folder's DACL.
+//
+// Wine keeps no folder DACLs (it makes one up from the Unix permission bits
+// on every read), so the DACLs are checked where the grant writes them: the
+// grant runs with a loader whose advapi32 hands out recording doubles of the
+// four security functions. The doubles keep one DACL per path and merge with
+// the real SetEntriesInAclA. The real DLL is then run for its statuses.
+#include "access_rights.h"
+#include "test_support.h"
+#include "vksvc.h"
+#include "vksvc_library.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <doctest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace vktest;
+
+namespace {
+
+const char kUsersSid[] = "S-1-5-32-545";
+const char kAdministratorsSid[] = "S-1-5-32-544";
+const DWORD kFolderAndSubfolders = CONTAINER_INHERIT_ACE;           // 0x02
+const DWORD kFilesOnly = OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE;     // 0x09
+const DWORD kEverythingBelow = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+const DWORD kReadAndExecute = 0x001200A9;
+const char kFolder[] = "C:\\vk-grant\\data";
+
+// --- Redirecting this program's import of LocalFree ---------------------------
+
+// Points every import slot of `function` from `dll` in this program at
+// `replacement` while it lives. The library's code is linked into the test
+// program, so its calls go through these slots.
+class ImportRedirect {
+public:
+    ImportRedirect(const char* dll, const char* function, void* replacement)
+    {
+        for (void** slot : FindSlots(dll, function)) {
+            original_ = *slot;
+            Write(slot, replacement);
+            slots_.push_back(slot);
+        }
+    }
+    ~ImportRedirect()
+    {
+        for (void** slot : slots_)
+            Write(slot, original_);
+    }
+    ImportRedirect(const ImportRedirect&) = delete;
+    ImportRedirect& operator=(const ImportRedirect&) = delete;
+
+    bool IsActive() const { return !slots_.empty(); }
+    void* Original() const { return original_; }
+
+private:
+    static std::vector<void**> FindSlots(const char* dll, const char* function)
+    {
+        BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+        std::vector<void**> slots;
+        for (; module->Name != 0; ++module) {
+            if (lstrcmpiA(reinterpret_cast<const char*>(base + module->Name), dll) != 0)
+                continue;
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+            auto* bound = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+            for (; names->u1.AddressOfData != 0; ++names, ++bound) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                    continue;
+                const auto* byName =
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+                    slots.push_back(reinterpret_cast<void**>(&bound->u1.Function));
+            }
+        }
+        return slots;
+    }
+
+    static void Write(void** slot, void* value)
+    {
+        DWORD protection = 0;
+        VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+        *slot = value;
+        VirtualProtect(slot, sizeof *slot, protection, &protection);
+    }
+
+    std::vector<void**> slots_;
+    void* original_ = nullptr;
+};
+
+// --- DACLs as text -------------------------------------------------------------------
+
+// Memory that a security function allocated for its caller.
+template <typename T>
+class LocalBlock {
+public:
+    LocalBlock() = default;
+    ~LocalBlock()
+    {
+        if (block_ != nullptr)
+            LocalFree(block_);
+    }
+    LocalBlock(const LocalBlock&) = delete;
+    LocalBlock& operator=(const LocalBlock&) = delete;
+    T** Receive() { return &block_; }
+    T* Get() const { return block_; }
+
+private:
+    T* block_ = nullptr;
+};
+
+std::string SidText(PSID sid)
+{
+    LocalBlock<char> text;
+    if (!ConvertSidToStringSidA(sid, text.Receive()))
+        return "?";
+    return text.Get();
+}
+
+std::string Hex(DWORD value)
+{
+    char text[16];
+    wsprintfA(text, "0x%lx", value);
+    return text;
+}
+
+// One ACE as "allow SID mask=0x... flags=0x...".
+std::string AceText(const std::string& sid, DWORD mask, DWORD flags)
+{
+    return "allow " + sid + " mask=" + Hex(mask) + " flags=" + Hex(flags);
+}
+
+// The ACEs of a DACL as sorted text, one per line: the order in which the
+// platform's merge places them is its own business.
+std::string AcesOf(const std::vector<BYTE>& aclBytes)
+{
+    if (aclBytes.empty())
+        return "(no DACL)";
+    PACL acl = reinterpret_cast<PACL>(const_cast<BYTE*>(aclBytes.data()));
+    std::vector<std::string> aces;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(acl, i, &ace))
+            return "(broken ACL)";
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            aces.push_back("type " + Hex(header->AceType));
+            continue;
+        }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        aces.push_back(AceText(SidText(&allowed->SidStart), allowed->Mask, header->AceFlags));
+    }
+    std::sort(aces.begin(), aces.end());
+    std::string text;
+    for (const std::string& line : aces)
+        text += line + "\n";
+    return text;
+}
+
+std::string Lines(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+std::vector<BYTE> CopyOf(const ACL* acl)
+{
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(acl);
+    return std::vector<BYTE>(bytes, bytes + acl->AclSize);
+}
+
+// What a folder's DACL holds before the grant: full control for the
+// administrators, on everything below.
+std::vector<BYTE> AdministratorsOnlyDacl()
+{
+    LocalBlock<void> administrators;
+    ConvertStringSidToSidA(kAdministratorsSid, administrators.Receive());
+    std::vector<BYTE> bytes(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) +
+                            GetLengthSid(administrators.Get()));
+    PACL acl = reinterpret_cast<PACL>(bytes.data());
+    InitializeAcl(acl, static_cast<DWORD>(bytes.size()), ACL_REVISION);
+    AddAccessAllowedAceEx(acl, ACL_REVISION, kEverythingBelow, GENERIC_ALL, administrators.Get());
+    return bytes;
+}
+
+const std::string kAdministratorsAce = AceText(kAdministratorsSid, GENERIC_ALL, kEverythingBelow);
+// Made before any grant runs: making it frees memory, which a grant counts.
+const std::vector<BYTE> kDaclBeforeGrant = AdministratorsOnlyDacl();
+
+// --- A recording advapi32 ------------------------------------------------------------
+
+enum class Step { Read, Build, Merge, Write };
+
+const char* StepName(Step step)
+{
+    switch (step) {
+    case Step::Read: return "GetNamedSecurityInfoA";
+    case Step::Build: return "BuildExplicitAccessWithNameA";
+    case Step::Merge: return "SetEntriesInAclA";
+    case Step::Write: return "SetNamedSecurityInfoA";
+    }
+    return "?";
+}
+
+// How a read or write of security information was asked for.
+struct SecurityCall {
+    std::string path;
+    SE_OBJECT_TYPE objectType;
+    SECURITY_INFORMATION information;
+    bool ownerGroupOrSacl; // asked for, or written
+};
+
+HMODULE const kFakeAdvapi = reinterpret_cast<HMODULE>(0x7A5E0000);
+
+class FakeAdvapi;
+FakeAdvapi* g_advapi = nullptr; // the one the loader's functions reach
+
+class InstalledAdvapi {
+public:
+    explicit InstalledAdvapi(FakeAdvapi* advapi) { g_advapi = advapi; }
+    ~InstalledAdvapi() { g_advapi = nullptr; }
+    InstalledAdvapi(const InstalledAdvapi&) = delete;
+    InstalledAdvapi& operator=(const InstalledAdvapi&) = delete;
+};
+
+// The advapi32 that the grant gets from its loader while Grant runs, with
+// the DACL of every path it touches.
+class FakeAdvapi {
+public:
+    // --- What to make go wrong
+    bool libraryLoads = true;
+    const char* missingFunction = nullptr;
+    Step failingStep = Step::Read;
+    int failingPass = 0; // 0: nothing fails
+
+    // --- What happened
+    int loads = 0;
+    int releases = 0;
+    bool releasedOtherModule = false;
+    std::vector<std::string> lookups;
+    std::vector<Step> calls;
+    std::vector<SecurityCall> reads;
+    std::vector<SecurityCall> writes;
+    bool mergedFreedDacl = false;   // the merge got a DACL whose descriptor was freed
+    bool wroteOtherList = false;    // the write got something else than the merged list
+    std::map<std::string, std::vector<BYTE>> dacls;
+    std::vector<std::vector<BYTE>> written; // every DACL written, in order
+
+    // Blocks handed to the caller to free and not freed yet, and frees of
+    // anything else (or of a block already freed).
+    std::vector<void*> live;
+    std::vector<void*> wrongFrees;
+
+    LONG Grant(const char* folder, DWORD mask)
+    {
+        static const LibraryLoader kLoader = {Load, Lookup, Release};
+        const InstalledAdvapi installed(this);
+        const ImportRedirect localFree("kernel32.dll", "LocalFree",
+                                       reinterpret_cast<void*>(SpyLocalFree));
+        REQUIRE(localFree.IsActive());
+        originalLocalFree_ = reinterpret_cast<LocalFreeFn>(localFree.Original());
+        return GrantUsersAccess(kLoader, folder, mask);
+    }
+
+    std::vector<BYTE>& DaclOf(const std::string& path)
+    {
+        auto found = dacls.find(path);
+        if (found == dacls.end())
+            found = dacls.emplace(path, kDaclBeforeGrant).first;
+        return found->second;
+    }
+
+private:
+    using LocalFreeFn = HLOCAL(WINAPI*)(HLOCAL);
+
+    bool Fails(Step step) const
+    {
+        return failingPass != 0 && step == failingStep &&
+               std::count(calls.begin(), calls.end(), step) == failingPass;
+    }
+    bool IsLive(const void* block) const
+    {
+        return std::find(live.begin(), live.end(), block) != live.end();
+    }
+    void HandOut(void* block) { live.push_back(block); }
+
+    static HMODULE WINAPI Load(LPCSTR name)
+    {
+        ++g_advapi->loads;
+        if (!g_advapi->libraryLoads || lstrcmpiA(name, "advapi32.dll") != 0)
+            return nullptr;
+        return kFakeAdvapi;
+    }
+    static BOOL WINAPI Release(HMODULE module)
+    {
+        ++g_advapi->releases;
+        g_advapi->releasedOtherModule |= module != kFakeAdvapi;
+        return TRUE;
+    }
+    static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name)
+    {
+        FakeAdvapi& self = *g_advapi;
+        self.lookups.push_back(name);
+        if (module != kFakeAdvapi)
+            return nullptr;
+        if (self.missingFunction != nullptr && std::strcmp(name, self.missingFunction) == 0)
+            return nullptr;
+        const struct {
+            Step step;
+            void* function;
+        } kFunctions[] = {
+            {Step::Read, reinterpret_cast<void*>(FakeRead)},
+            {Step::Build, reinterpret_cast<void*>(FakeBuild)},
+            {Step::Merge, reinterpret_cast<void*>(FakeMerge)},
+            {Step::Write, reinterpret_cast<void*>(FakeWrite)},
+        };
+        for (const auto& entry : kFunctions)
+            if (std::strcmp(name, StepName(entry.step)) == 0)
+                return reinterpret_cast<FARPROC>(entry.function);
+        return nullptr;
+    }
+
+    static HLOCAL WINAPI SpyLocalFree(HLOCAL block)
+    {
+        if (block != nullptr) {
+            auto& live = g_advapi->live;
+            const auto found = std::find(live.begin(), live.end(), block);
+            if (found != live.end())
+                live.erase(found);
+            else
+                g_advapi->wrongFrees.push_back(block);
+        }
+        return g_advapi->originalLocalFree_(block);
+    }
+
+    // A self-relative descriptor in LocalAlloc memory holding the path's
+    // DACL, as the platform hands it out.
+    static DWORD WINAPI FakeRead(LPSTR path, SE_OBJECT_TYPE type,
+                                 SECURITY_INFORMATION information, PSID* owner,
+                                 PSID* group, PACL* dacl, PACL* sacl,
+                                 PSECURITY_DESCRIPTOR* descriptor)
+    {
+        FakeAdvapi& self = *g_advapi;
+        self.calls.push_back(Step::Read);
+        self.reads.push_back({path, type, information,
+                              owner != nullptr || group != nullptr || sacl != nullptr});
+        if (self.Fails(Step::Read) || dacl == nullptr || descriptor == nullptr)
+            return ERROR_ACCESS_DENIED;
+
+        std::vector<BYTE> current = self.DaclOf(path);
+        SECURITY_DESCRIPTOR absolute;
+        InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&absolute, TRUE, reinterpret_cast<PACL>(current.data()), FALSE);
+        DWORD size = 0;
+        MakeSelfRelativeSD(&absolute, nullptr, &size);
+        void* block = LocalAlloc(LMEM_FIXED, size);
+        MakeSelfRelativeSD(&absolute, block, &size);
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        GetSecurityDescriptorDacl(block, &present, dacl, &defaulted);
+        *descriptor = block;
+        self.HandOut(block);
+        self.lastDescriptor_ = block;
+        return ERROR_SUCCESS;
+    }
+
+    static VOID WINAPI FakeBuild(PEXPLICIT_ACCESS_A entry, LPSTR trustee,
+                                 DWORD permissions, ACCESS_MODE mode,
+                                 DWORD inheritance)
+    {
+        g_advapi->calls.push_back(Step::Build);
+        ::BuildExplicitAccessWithNameA(entry, trustee, permissions, mode, inheritance);
+    }
+
+    // The platform's own merge.
+    static DWORD WINAPI FakeMerge(ULONG count, PEXPLICIT_ACCESS_A entries, PACL current,
+                                  PACL* merged)
+    {
+        FakeAdvapi& self = *g_advapi;
+        self.calls.push_back(Step::Merge);
+        self.mergedFreedDacl |= !self.IsLive(self.lastDescriptor_);
+        if (self.Fails(Step::Merge))
+            return ERROR_NOT_ENOUGH_MEMORY;
+        const DWORD result = ::SetEntriesInAclA(count, entries, current, merged);
+        if (result == ERROR_SUCCESS) {
+            self.HandOut(*merged);
+            self.lastMerged_ = *merged;
+        }
+        return result;
+    }
+
+    static DWORD WINAPI FakeWrite(LPSTR path, SE_OBJECT_TYPE type,
+                                  SECURITY_INFORMATION information, PSID owner,
+                                  PSID group, PACL dacl, PACL sacl)
+    {
+        FakeAdvapi& self = *g_advapi;
+        self.calls.push_back(Step::Write);
+        self.writes.push_back({path, type, information,
+                               owner != nullptr || group != nullptr || sacl != nullptr});
+        self.wroteOtherList |= dacl != self.lastMerged_ || !self.IsLive(dacl);
+        if (self.Fails(Step::Write) || dacl == nullptr)
+            return ERROR_ACCESS_DENIED;
+        self.DaclOf(path) = CopyOf(dacl);
+        self.written.push_back(CopyOf(dacl));
+        return ERROR_SUCCESS;
+    }
+
+    LocalFreeFn originalLocalFree_ = nullptr;
+    void* lastDescriptor_ = nullptr;
+    PACL lastMerged_ = nullptr;
+};
+
+// Whatever the outcome: every descriptor and list the security functions
+// handed out was freed once, nothing else was, and advapi32, loaded once,
+// was released once (when it loaded at all).
+void CheckTidy(const FakeAdvapi& advapi)
+{
+    CHECK(advapi.live.empty());
+    CHECK(advapi.wrongFrees.empty());
+    CHECK(advapi.loads == 1);
+    CHECK(advapi.releases == (advapi.libraryLoads ? 1 : 0));
+    CHECK_FALSE(advapi.releasedOtherModule);
+}
+
+// The folder's DACL after pass 1 alone, and after both passes.
+std::string AfterFolderPass(DWORD mask)
+{
+    return Lines({kAdministratorsAce, AceText(kUsersSid, mask, kFolderAndSubfolders)});
+}
+std::string AfterBothPasses(DWORD mask)
+{
+    return Lines({kAdministratorsAce, AceText(kUsersSid, mask, kFolderAndSubfolders),
+                  AceText(kUsersSid, GENERIC_ALL, kFilesOnly)});
+}
+
+std::string Untouched() { return Lines({kAdministratorsAce}); }
+
+} // namespace
+
+// --- The DACL that the grant writes --------------------------------------------------
+
+TEST_CASE("Users get the mask on the folder and its subfolders, and GENERIC_ALL on files")
+{
+    const DWORD kMasks[] = {GENERIC_ALL, kReadAndExecute, FILE_ALL_ACCESS};
+    for (DWORD mask : kMasks) {
+        CAPTURE(Hex(mask));
+        FakeAdvapi advapi;
+        CHECK(advapi.Grant(kFolder, mask) == kGrantDone);
+        REQUIRE(advapi.written.size() == 2);
+        // Pass 2 merges into what pass 1 wrote; nothing already there is removed.
+        CHECK(AcesOf(advapi.written[0]) == AfterFolderPass(mask));
+        CHECK(AcesOf(advapi.written[1]) == AfterBothPasses(mask));
+        CHECK(AcesOf(advapi.DaclOf(kFolder)) == AfterBothPasses(mask));
+        CheckTidy(advapi);
+    }
+}
+
+TEST_CASE("each pass reads and writes the folder's DACL alone, as a file object")
+{
+    FakeAdvapi advapi;
+    REQUIRE(advapi.Grant(kFolder, GENERIC_ALL) == kGrantDone);
+    REQUIRE(advapi.reads.size() == 2);
+    REQUIRE(advapi.writes.size() == 2);
+    for (const auto* calls : {&advapi.reads, &advapi.writes}) {
+        for (const SecurityCall& call : *calls) {
+            CHECK(call.path == kFolder);
+            CHECK(call.objectType == SE_FILE_OBJECT);
+            CHECK(call.information == DACL_SECURITY_INFORMATION);
+            CHECK_FALSE(call.ownerGroupOrSacl);
+        }
+    }
+    // The merge works on the DACL just read, the write takes the merged list.
+    CHECK_FALSE(advapi.mergedFreedDacl);
+    CHECK_FALSE(advapi.wroteOtherList);
+    CheckTidy(advapi);
+}
+
+TEST_CASE("a failing step ends the grant with its status; a pass-2 failure keeps pass 1")
+{
+    struct Failure {
+        Step step;
+        int pass;
+        LONG status;
+    };
+    const Failure kFailures[] = {
+        {Step::Read, 1, kGrantReadFailed},  {Step::Merge, 1, kGrantMergeFailed},
+        {Step::Write, 1, kGrantWriteFailed}, {Step::Read, 2, kGrantReadFailed},
+        {Step::Merge, 2, kGrantMergeFailed}, {Step::Write, 2, kGrantWriteFailed},
+    };
+    for (const Failure& failure : kFailures) {
+        const std::string failingStep = StepName(failure.step);
+        CAPTURE(failingStep);
+        CAPTURE(failure.pass);
+        FakeAdvapi advapi;
+        advapi.failingStep = failure.step;
+        advapi.failingPass = failure.pass;
+        CHECK(advapi.Grant(kFolder, kReadAndExecute) == failure.status);
+        // Nothing is tried after the failing step, and nothing is undone.
+        REQUIRE_FALSE(advapi.calls.empty());
+        CHECK(StepName(advapi.calls.back()) == failingStep);
+        const std::string expected =
+            failure.pass == 1 ? Untouched() : AfterFolderPass(kReadAndExecute);
+        CHECK(AcesOf(advapi.DaclOf(kFolder)) == expected);
+        CheckTidy(advapi);
+    }
+}
+
+TEST_CASE("a security function missing from advapi32 gives -5 and changes nothing")
+{
+    for (Step missing : {Step::Read, Step::Build, Step::Merge, Step::Write}) {
+        const std::string missingFunction = StepName(missing);
+        CAPTURE(missingFunction);
+        FakeAdvapi advapi;
+        advapi.missingFunction = StepName(missing);
+        CHECK(advapi.Grant(kFolder, GENERIC_ALL) == kGrantApiMissing);
+        CHECK(advapi.written.empty());
+        CHECK(AcesOf(advapi.DaclOf(kFolder)) == Untouched());
+        CheckTidy(advapi);
+    }
+}
+
+TEST_CASE("advapi32 that does not load gives -5, before the path is even looked at")
+{
+    for (const char* folder : {kFolder, "\\\\server\\share\\data"}) {
+        CAPTURE(folder);
+        FakeAdvapi advapi;
+        advapi.libraryLoads = false;
+        CHECK(advapi.Grant(folder, GENERIC_ALL) == kGrantApiMissing);
+        CHECK(advapi.lookups.empty());
+        CheckTidy(advapi);
+    }
+}
+
+// --- Which folders are refused ---------------------------------------------------------
+
+namespace {
+
+// The drives that the prefix's set-up made, as Windows reports them.
+struct Drive {
+    const char* root;
+    UINT type;
+    const char* fileSystem;
+    bool persistentAcls;
+};
+
+const Drive kDrives[] = {
+    {"C:\\", DRIVE_FIXED, "NTFS", true},
+    {"D:\\", DRIVE_CDROM, "CDFS", false},
+    {"N:\\", DRIVE_REMOTE, "NTFS", true},    // refused for its type alone
+    {"R:\\", DRIVE_REMOVABLE, "NTFS", true}, // refused for its type alone
+    {"F:\\", DRIVE_FIXED, "FAT32", false},   // refused for its file system alone
+};
+
+const char kShareFolder[] = "\\\\vkserver\\share\\data";
+
+struct RefusedPath {
+    const char* path;
+    const char* why;
+};
+
+const RefusedPath kRefusedPaths[] = {
+    {kShareFolder, "a folder of a reachable UNC share"},
+    {"vk-grant\\data", "a relative path"},
+    {"C:", "a drive letter without backslash"},
+    {"C:vk-grant\\data", "a path relative to drive C:"},
+    {"D:\\data", "a CD-ROM drive"},
+    {"N:\\data", "a network drive"},
+    {"R:\\data", "a removable drive"},
+    {"F:\\data", "a fixed FAT32 drive"},
+    {"Q:\\data", "a drive that does not exist"},
+};
+
+using AddAccessRightsFn = LONG(WINAPI*)(LPCSTR, DWORD);
+using AddAccessRightsFullFn = LONG(WINAPI*)(LPCSTR);
+
+// The two exports of the real library.
+class Grants {
+public:
+    Grants()
+        : withMask_(library_.Export<AddAccessRightsFn>("AddAccessRights")),
+          full_(library_.Export<AddAccessRightsFullFn>("AddAccessRights_FULL"))
+    {
+        const bool bound = withMask_ != nullptr && full_ != nullptr;
+        REQUIRE(bound);
+    }
+    LONG WithMask(const std::string& folder, DWORD mask) const
+    {
+        return withMask_(folder.c_str(), mask);
+    }
+    LONG Full(const std::string& folder) const { return full_(folder.c_str()); }
+
+private:
+    VksvcLibrary library_;
+    AddAccessRightsFn withMask_;
+    AddAccessRightsFullFn full_;
+};
+
+} // namespace
+
+TEST_CASE("the prefix has the drives and the share that the refusals rest on")
+{
+    for (const Drive& drive : kDrives) {
+        CAPTURE(drive.root);
+        CHECK(GetDriveTypeA(drive.root) == drive.type);
+        char fileSystem[MAX_PATH] = {};
+        DWORD flags = 0;
+        REQUIRE(GetVolumeInformationA(drive.root, nullptr, 0, nullptr, nullptr, &flags,
+                                      fileSystem, MAX_PATH));
+        CHECK(std::string(fileSystem) == drive.fileSystem);
+        CHECK(((flags & FILE_PERSISTENT_ACLS) != 0) == drive.persistentAcls);
+    }
+    CHECK((GetFileAttributesA(kShareFolder) & FILE_ATTRIBUTE_DIRECTORY) != 0);
+}
+
+TEST_CASE("a path not on a local fixed drive with persistent ACLs gives -4, untried")
+{
+    const Grants grants;
+    for (const RefusedPath& refused : kRefusedPaths) {
+        CAPTURE(refused.why);
+        CAPTURE(refused.path);
+        CHECK(grants.Full(refused.path) == kGrantNotFixedAclDrive);
+        CHECK(grants.WithMask(refused.path, kReadAndExecute) == kGrantNotFixedAclDrive);
+
+        FakeAdvapi advapi;
+        CHECK(advapi.Grant(refused.path, GENERIC_ALL) == kGrantNotFixedAclDrive);
+        CHECK(advapi.lookups.empty());
+        CheckTidy(advapi);
+    }
+}
+
+// --- The real library on drive C: ----------------------------------------------------------
+
+TEST_CASE("a folder of fixed NTFS drive C: is granted, again and again")
+{
+    const Grants grants;
+    const ScopedFolder folder("C:\\vk-grant\\real");
+    CHECK(grants.Full(folder.Path()) == kGrantDone);
+    CHECK(grants.Full(folder.Path()) == kGrantDone);
+    CHECK(grants.WithMask(folder.Path(), kReadAndExecute) == kGrantDone);
+    CHECK(grants.WithMask(folder.Path() + "\\", GENERIC_ALL) == kGrantDone);
+}
+
+TEST_CASE("the root of drive C: is granted like any folder")
+{
+    const Grants grants;
+    CHECK(grants.Full("C:\\") == kGrantDone);
+}
+
+TEST_CASE("a folder that does not exist on drive C: gives -1")
+{
+    const Grants grants;
+    const ScopedFolder parent("C:\\vk-grant\\parent");
+    CHECK(grants.Full(parent.Path() + "\\missing") == kGrantReadFailed);
+    CHECK(grants.Full("C:\\vk-no-such-folder\\missing") == kGrantReadFailed);
+    CHECK(grants.WithMask(parent.Path() + "\\missing", kReadAndExecute) == kGrantReadFailed);
+}

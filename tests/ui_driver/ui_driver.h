@@ -1,0 +1,106 @@
+// Drives Windows programs from a test program, as a user would: starts a
+// program, finds its top-level windows, reads a message box (title, text,
+// icon, buttons), presses a button and collects the exit code.
+//
+// Everything works across processes: texts are read with WM_GETTEXT sent
+// with a time-out, buttons are pressed by posting WM_COMMAND (a modal loop
+// that the press starts must not block the test), and a message box's icon
+// is told from the pixels on the screen.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vkui {
+
+// --- Programs -----------------------------------------------------------------
+
+struct StartOptions {
+    std::wstring program;          // path of the executable
+    std::wstring arguments;        // appended after the quoted program path
+    std::wstring workingDirectory; // empty: the test's own
+    // Variables set on top of the test's own environment; an empty value
+    // removes the variable.
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
+};
+
+// A program started for a test. A program still running when the object
+// goes out of scope is terminated.
+class Program {
+public:
+    explicit Program(const StartOptions& options);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    DWORD Id() const { return id_; }
+    HANDLE Process() const { return process_; }
+    bool HasExited() const;
+    // The exit code, or nothing when the program still runs after `milliseconds`.
+    std::optional<DWORD> WaitForExit(DWORD milliseconds);
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// --- Windows ------------------------------------------------------------------
+
+// Which top-level windows to look for; an empty field matches anything.
+struct WindowQuery {
+    std::wstring title;
+    std::wstring className;
+};
+
+const DWORD kDefaultWait = 15000;
+
+// The visible top-level windows of a process that match `query`.
+std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query = {});
+
+// Waits until a visible top-level window of the process matches `query`;
+// null when none appears in time or when the process ends first.
+HWND WaitForWindow(const Program& program, const WindowQuery& query,
+                   DWORD milliseconds = kDefaultWait);
+
+std::wstring ClassName(HWND window);
+// The window's text, asked for with WM_GETTEXT (GetWindowText does not send
+// it to another process's controls).
+std::wstring WindowText(HWND window);
+
+// --- Message boxes --------------------------------------------------------------
+
+extern const wchar_t kDialogClass[]; // "#32770"
+
+enum class BoxIcon { None, Information, Warning, Error, Question, Unknown };
+const char* ToString(BoxIcon icon);
+
+struct DialogButton {
+    int id;
+    std::wstring text;
+    HWND window;
+};
+
+struct MessageBoxContent {
+    std::wstring title;
+    std::wstring text;
+    BoxIcon icon = BoxIcon::None;
+    std::vector<DialogButton> buttons; // in the order of the box's child windows
+    HWND owner = nullptr;
+};
+
+// Waits for a message box (a dialog-class window) of the program.
+HWND WaitForMessageBox(const Program& program, DWORD milliseconds = kDefaultWait);
+
+// Reads a message box that is shown on the screen.
+MessageBoxContent ReadMessageBox(HWND box);
+
+// Presses the dialog's button with this ID as a click would; false when the
+// dialog has no such button.
+bool PressButton(HWND dialog, int buttonId);
+
+} // namespace vkui

@@ -1,0 +1,79 @@
+#include "ui_driver.h"
+
+namespace vkui {
+namespace {
+
+const DWORD kPollInterval = 50;
+const UINT kTextTimeout = 2000;
+const int kClassNameLength = 256;
+
+struct Search {
+    DWORD processId;
+    const WindowQuery* query;
+    std::vector<HWND> found;
+};
+
+bool Matches(HWND window, const WindowQuery& query)
+{
+    if (!query.className.empty() && ClassName(window) != query.className)
+        return false;
+    return query.title.empty() || WindowText(window) == query.title;
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
+{
+    Search& search = *reinterpret_cast<Search*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search.processId && IsWindowVisible(window) && Matches(window, *search.query))
+        search.found.push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query)
+{
+    Search search = {processId, &query, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForWindow(const Program& program, const WindowQuery& query, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        // Look once more after the end: the window may have come just before.
+        const bool ended = program.HasExited();
+        const std::vector<HWND> windows = FindWindows(program.Id(), query);
+        if (!windows.empty())
+            return windows.front();
+        if (ended || GetTickCount() - start >= milliseconds)
+            return nullptr;
+        Sleep(kPollInterval);
+    }
+}
+
+std::wstring ClassName(HWND window)
+{
+    wchar_t name[kClassNameLength] = {};
+    GetClassNameW(window, name, kClassNameLength);
+    return name;
+}
+
+std::wstring WindowText(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeout,
+                             &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                             SMTO_ABORTIFHUNG, kTextTimeout, &copied))
+        return {};
+    text.resize(copied);
+    return text;
+}
+
+} // namespace vkui

@@ -1,0 +1,305 @@
+#include "FrmOption.h"
+
+#include "FrmOption_ids.h"
+#include "app_text.h"
+#include "basCommon.h"
+#include "basXPCommon.h"
+#include "busy_cursor.h"
+#include "message_box.h"
+#include "run_time_error.h"
+
+#include <vector>
+
+namespace {
+
+const wchar_t kCaption[] = L"フォルダのアクセス権変更";
+const int kClientWidth = 7770; // twips
+const int kClientHeight = 4110;
+
+// In tab order; positions in twips relative to the frame or window.
+const ControlSpec kControls[] = {
+    // id          kind                   parent     caption                        left  top   width height tab font
+    {kFrameACL, ControlKind::Frame,    0,         L"フォルダのアクセス権変更",  120,  120, 7335, 3135, 0, 0},
+    {kCmbDrive, ControlKind::ComboBox, kFrameACL, L"",                          240, 1200, 1815,  300, 1, kSmallFontSize},
+    {kTxtDir,   ControlKind::TextBox,  kFrameACL, L"",                          240,  720, 5895,  315, 2, kSmallFontSize},
+    {kDir1,     ControlKind::DirList,  kFrameACL, L"",                         2160, 1200, 3975, 1560, 3, kSmallFontSize},
+    {kLblACL,   ControlKind::Label,    kFrameACL,
+     L"Usersグループにフルアクセス権限を付与したいフォルダのパスを指定してください。",
+                                                                                240,  360, 6795,  375, 4, kSmallFontSize},
+    {kCmdOK,    ControlKind::Button,   0,         L"実行",                     1740, 3540, 1755,  375, 5, 0},
+    {kCmdClose, ControlKind::Button,   0,         L"閉じる",                   3780, 3540, 1755,  375, 6, 0},
+};
+
+const wchar_t kNoNtfsDrive[] = L"NTFSフォーマットのドライブは存在しません。";
+const wchar_t kWholeDrive[] = L"ドライブ全体のアクセス権を変更することはできません。";
+const wchar_t kNtfs[] = L"NTFS";
+const size_t kWholeDriveLength = 3;
+
+// One entry per local fixed NTFS drive, in the order Windows lists them:
+// "C:[ SYSTEM ]". A drive whose properties cannot be read is skipped.
+std::vector<std::wstring> NtfsDriveEntries()
+{
+    std::vector<std::wstring> entries;
+    wchar_t roots[26 * 4 + 1] = {};
+    GetLogicalDriveStringsW(sizeof roots / sizeof roots[0] - 1, roots);
+    for (const wchar_t* root = roots; *root != L'\0'; root += lstrlenW(root) + 1) {
+        if (GetDriveTypeW(root) != DRIVE_FIXED)
+            continue;
+        wchar_t volumeName[MAX_PATH + 1] = {};
+        wchar_t fileSystem[MAX_PATH + 1] = {};
+        if (!GetVolumeInformationW(root, volumeName, MAX_PATH + 1, nullptr, nullptr, nullptr,
+                                   fileSystem, MAX_PATH + 1))
+            continue;
+        if (lstrcmpiW(fileSystem, kNtfs) != 0)
+            continue;
+        entries.push_back(std::wstring(root, 2) + L"[ " + volumeName + L" ]");
+    }
+    return entries;
+}
+
+bool IsAbsoluteDrivePath(const std::wstring& text)
+{
+    return text.size() >= 3 && text[1] == L':' && (text[2] == L'\\' || text[2] == L'/');
+}
+
+// Disables a button for as long as its handler runs.
+class DisabledWhileRunning {
+public:
+    explicit DisabledWhileRunning(HWND button) : button_(button) { EnableWindow(button_, FALSE); }
+    ~DisabledWhileRunning() { EnableWindow(button_, TRUE); }
+    DisabledWhileRunning(const DisabledWhileRunning&) = delete;
+    DisabledWhileRunning& operator=(const DisabledWhileRunning&) = delete;
+
+private:
+    HWND button_;
+};
+
+} // namespace
+
+bool NamesWholeDrive(const std::wstring& text)
+{
+    if (text.size() == kWholeDriveLength)
+        return true;
+    if (!IsAbsoluteDrivePath(text))
+        return false;
+    wchar_t full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameW(text.c_str(), MAX_PATH, full, nullptr);
+    return length == kWholeDriveLength && full[1] == L':' && full[2] == L'\\';
+}
+
+FrmOption::FrmOption(HINSTANCE instance) : instance_(instance), fonts_(scale_) {}
+
+FrmOption::~FrmOption()
+{
+    if (window_ != nullptr)
+        DestroyWindow(window_);
+}
+
+void FrmOption::ShowModal(HWND blocked)
+{
+    if (!CreateDialogWindow())
+        return;
+    EnableWindow(blocked, FALSE);
+    RunHandler(window_, [this] { Form_Load(); });
+    ShowWindow(window_, SW_SHOWNORMAL);
+    UpdateWindow(window_);
+    RunModalLoop();
+    EnableWindow(blocked, TRUE);
+    SetActiveWindow(blocked);
+}
+
+void FrmOption::RunModalLoop()
+{
+    MSG message;
+    while (window_ != nullptr) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got <= 0) {
+            // The program is ending: let the main loop see it too.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            if (window_ != nullptr)
+                DestroyWindow(window_);
+            return;
+        }
+        if (window_ != nullptr && IsDialogMessageW(window_, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+bool FrmOption::CreateDialogWindow()
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance_;
+    windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = VK_UTL_OPTION_CLASS;
+    RegisterClassExW(&windowClass);
+
+    // Owned by no window, as the main window opens it.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, VK_UTL_OPTION_CLASS,
+                              kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+    return window_ != nullptr;
+}
+
+LRESULT CALLBACK FrmOption::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<FrmOption*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<FrmOption*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = 0;
+    RunHandler(window, [&] { result = form->HandleMessage(message, wParam, lParam); });
+    return result;
+}
+
+LRESULT FrmOption::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_MEASUREITEM:
+        if (wParam == kDir1)
+            dir1_.Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_DRAWITEM:
+        if (wParam == kDir1)
+            dir1_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_SETCURSOR:
+        if (BusyCursor::IsBusy()) {
+            SetCursor(BusyCursor::Hourglass());
+            return TRUE;
+        }
+        break;
+    case WM_CLOSE:
+        CmdClose_Click();
+        return 0;
+    case WM_DESTROY:
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        window_ = nullptr;
+        return 0;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void FrmOption::OnCreate()
+{
+    CreateControls(window_, kControls, sizeof kControls / sizeof kControls[0], fonts_, scale_);
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(kFormFontSize)), FALSE);
+    SizeClientArea(window_, kClientWidth, kClientHeight, scale_);
+    dir1_.Attach(Control(kDir1), [this] { Dir1_Change(); });
+}
+
+void FrmOption::OnCommand(int id, int code)
+{
+    switch (id) {
+    case kCmbDrive:
+        if (code == CBN_SELCHANGE)
+            cmbDrive_Click();
+        break;
+    case kDir1:
+        if (code == LBN_DBLCLK)
+            dir1_.OpenSelected();
+        break;
+    case IDOK:
+        // Enter on the folder list opens the highlighted folder.
+        if (GetFocus() == Control(kDir1))
+            dir1_.OpenSelected();
+        break;
+    case kCmdOK:
+        if (code == BN_CLICKED)
+            CmdOK_Click();
+        break;
+    case kCmdClose:
+        if (code == BN_CLICKED)
+            CmdClose_Click();
+        break;
+    }
+}
+
+void FrmOption::Form_Load()
+{
+    HWND drives = Control(kCmbDrive);
+    int count = 0;
+    for (const std::wstring& entry : NtfsDriveEntries()) {
+        SendMessageW(drives, CB_INSERTSTRING, count, reinterpret_cast<LPARAM>(entry.c_str()));
+        ++count;
+    }
+    if (count == 0) {
+        SetWindowTextW(Control(kLblACL), kNoNtfsDrive);
+        // Without a drive there is nothing to grant: the execute button goes too.
+        for (int id : {kTxtDir, kCmbDrive, kDir1, kCmdOK})
+            ShowWindow(Control(id), SW_HIDE);
+        return;
+    }
+    SendMessageW(drives, CB_SETCURSEL, 0, 0);
+    cmbDrive_Click();
+    dir1_.SetPath(Text(kCmbDrive).substr(0, 2) + L"\\");
+    SetWindowTextW(Control(kTxtDir), dir1_.Path().c_str());
+}
+
+void FrmOption::cmbDrive_Click()
+{
+    dir1_.SetPath(Text(kCmbDrive).substr(0, 2) + L"\\");
+}
+
+void FrmOption::Dir1_Change()
+{
+    SetWindowTextW(Control(kTxtDir), dir1_.Path().c_str());
+}
+
+void FrmOption::CmdOK_Click()
+{
+    DisabledWhileRunning busy(Control(kCmdOK));
+    const std::wstring folder = Text(kTxtDir);
+    if (NamesWholeDrive(folder)) {
+        ShowMessage(window_, kWholeDrive, MB_OK | MB_ICONERROR);
+        return;
+    }
+    Long32 status;
+    {
+        BusyCursor hourglass;
+        std::wstring path = folder;
+        status = GrantUsersFullControl(path);
+    }
+    if (status != 0) {
+        ShowMessage(window_, kSettingFailed, MB_OK);
+        return;
+    }
+    WriteAddedFolderRecord(folder);
+    ShowMessage(window_, kSettingDone, MB_OK);
+}
+
+void FrmOption::CmdClose_Click()
+{
+    DestroyWindow(window_);
+}
+
+HWND FrmOption::Control(int id) const
+{
+    return FindControl(window_, id);
+}
+
+std::wstring FrmOption::Text(int id) const
+{
+    HWND control = Control(id);
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(length + 1, L'\0');
+    GetWindowTextW(control, &text[0], length + 1);
+    text.resize(lstrlenW(text.c_str()));
+    return text;
+}

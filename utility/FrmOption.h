@@ -1,0 +1,50 @@
+// The folder dialog: the administrator picks one folder of a local fixed
+// NTFS drive and gives the Users group full control on it.
+#pragma once
+
+#include "folder_list.h"
+#include "form_layout.h"
+
+#include <windows.h>
+
+#include <string>
+
+class FrmOption {
+public:
+    explicit FrmOption(HINSTANCE instance);
+    ~FrmOption();
+    FrmOption(const FrmOption&) = delete;
+    FrmOption& operator=(const FrmOption&) = delete;
+
+    // Loads the dialog afresh and shows it modally: `blocked` (the main
+    // window) takes no input until the dialog is closed.
+    void ShowModal(HWND blocked);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void Form_Load();
+    void OnCreate();
+    void OnCommand(int id, int code);
+    void cmbDrive_Click();
+    void Dir1_Change();
+    void CmdOK_Click();
+    void CmdClose_Click();
+
+    bool CreateDialogWindow();
+    void RunModalLoop();
+    HWND Control(int id) const;
+    std::wstring Text(int id) const;
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    TwipsScale scale_;
+    FormFonts fonts_;
+    FolderList dir1_;
+};
+
+// Whether `text` names a whole drive: any text of three characters, or an
+// absolute path that comes out as a drive root once made a full path
+// ("C:\.", "C:\\", "C:\Windows\..").
+bool NamesWholeDrive(const std::wstring& text);

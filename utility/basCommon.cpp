@@ -1,0 +1,258 @@
+#include "basCommon.h"
+
+#include "ansi_argument.h"
+#include "basRegistry.h"
+#include "binding_table.h"
+
+namespace {
+
+constexpr wchar_t kLogFileName[] = L"\\VK_XP.log";
+constexpr wchar_t kLogSection[] = L"アクセス権追加フォルダ一覧";
+constexpr wchar_t kAddedFolderLabel[] = L"追加フォルダ";
+
+// 255 characters and the terminator.
+constexpr UINT kWindowsDirBufferSize = 256;
+
+constexpr wchar_t kShutdownPrivilege[] = L"SeShutdownPrivilege";
+constexpr DWORD kTokenAccess = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY; // 0x28
+
+// OSVERSIONINFOA with its 128-byte service-pack text.
+constexpr DWORD kVersionRecordSize = 148;
+static_assert(sizeof(OSVERSIONINFOA) == kVersionRecordSize, "the platform's version record");
+
+constexpr wchar_t kNineXVersionKey[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+constexpr wchar_t kNineXSubVersionValue[] = L"SubVersionNumber";
+constexpr wchar_t kNtVersionKey[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr wchar_t kNtVersionValue[] = L"CurrentVersion";
+// What a version text holds when the registry could not be read.
+constexpr wchar_t kUnreadVersionText[] = L"  ";
+constexpr DWORD kWindows98MinorVersion = 10;
+
+// --- The Windows functions, bound through the table ----------------------
+
+UINT CallGetWindowsDirectory(LPSTR buffer, UINT size)
+{
+    using Fn = UINT(WINAPI*)(LPSTR, UINT);
+    return BoundFunction<Fn>(Api::GetWindowsDirectoryA)(buffer, size);
+}
+
+BOOL CallWritePrivateProfileString(LPSTR section, LPSTR key, LPSTR value, LPSTR file)
+{
+    using Fn = BOOL(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, LPCSTR);
+    return BoundFunction<Fn>(Api::WritePrivateProfileStringA)(section, key, value, file);
+}
+
+HANDLE CallGetCurrentProcess()
+{
+    using Fn = HANDLE(WINAPI*)();
+    return BoundFunction<Fn>(Api::GetCurrentProcess)();
+}
+
+BOOL CallOpenProcessToken(HANDLE process, DWORD access, HANDLE* token)
+{
+    using Fn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+    return BoundFunction<Fn>(Api::OpenProcessToken)(process, access, token);
+}
+
+BOOL CallLookupPrivilegeValue(LPSTR privilegeName, LUID* id)
+{
+    using Fn = BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID);
+    return BoundFunction<Fn>(Api::LookupPrivilegeValueA)(nullptr, privilegeName, id);
+}
+
+BOOL CallAdjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* newState,
+                               TOKEN_PRIVILEGES* previousState)
+{
+    using Fn = BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD);
+    DWORD returnLength = 0;
+    return BoundFunction<Fn>(Api::AdjustTokenPrivileges)(
+        token, FALSE, newState, sizeof *previousState, previousState, &returnLength);
+}
+
+BOOL CallCloseHandle(HANDLE handle)
+{
+    using Fn = BOOL(WINAPI*)(HANDLE);
+    return BoundFunction<Fn>(Api::CloseHandle)(handle);
+}
+
+BOOL CallGetVersionEx(OSVERSIONINFOA* version)
+{
+    using Fn = BOOL(WINAPI*)(LPOSVERSIONINFOA);
+    return BoundFunction<Fn>(Api::GetVersionExA)(version);
+}
+
+BOOL CallExitWindowsEx(UINT flags, DWORD reserved)
+{
+    using Fn = BOOL(WINAPI*)(UINT, DWORD);
+    return BoundFunction<Fn>(Api::ExitWindowsEx)(flags, reserved);
+}
+
+// --- Shutdown privilege -------------------------------------------------------
+
+// The token of this process, opened for adjusting its privileges.
+class ProcessToken {
+public:
+    ProcessToken()
+    {
+        HANDLE process = CallGetCurrentProcess();
+        if (!CallOpenProcessToken(process, kTokenAccess, &token_))
+            token_ = nullptr;
+    }
+    ~ProcessToken()
+    {
+        if (token_ == nullptr)
+            return;
+        // A binding error here could not travel alongside one already on
+        // its way up; kernel32's CloseHandle is always there otherwise.
+        try {
+            CallCloseHandle(token_);
+        } catch (const BindingError&) {
+        }
+    }
+    ProcessToken(const ProcessToken&) = delete;
+    ProcessToken& operator=(const ProcessToken&) = delete;
+
+    bool IsOpen() const { return token_ != nullptr; }
+    HANDLE Get() const { return token_; }
+
+private:
+    HANDLE token_ = nullptr;
+};
+
+// --- Restart ------------------------------------------------------------------
+
+bool QueryVersion(OSVERSIONINFOA& version)
+{
+    version = OSVERSIONINFOA();
+    version.dwOSVersionInfoSize = kVersionRecordSize;
+    return CallGetVersionEx(&version) != FALSE;
+}
+
+struct RestartFlags {
+    Status16 mode;
+    Status16 firstKind; // the kinds of Windows the row covers
+    Status16 lastKind;
+    UINT flags;
+};
+
+// No row forces programs to close: a program may still refuse.
+const RestartFlags kRestartFlags[] = {
+    {kShutdown, kWindows95, kWindows98OrMe, EWX_SHUTDOWN | EWX_POWEROFF},
+    {kShutdown, kWindowsNT4, kWindowsNT5OrLater, EWX_SHUTDOWN},
+    {kReboot, kWindows95, kWindowsNT5OrLater, EWX_REBOOT},
+    {kLogoff, kWindows95, kWindowsNT5OrLater, EWX_LOGOFF},
+};
+
+const RestartFlags* FindRestartFlags(Status16 mode, Status16 kind)
+{
+    for (const RestartFlags& row : kRestartFlags)
+        if (row.mode == mode && kind >= row.firstKind && kind <= row.lastKind)
+            return &row;
+    return nullptr;
+}
+
+// --- Kind of Windows ----------------------------------------------------------
+
+// A version text from the registry; left as two blanks when unreadable.
+std::wstring ReadVersionText(const wchar_t* keyPath, const wchar_t* valueName)
+{
+    std::wstring text = kUnreadVersionText;
+    Long32 length = 0;
+    RegGetString(keyPath, valueName, text, length);
+    return text;
+}
+
+Status16 NineXKind(const OSVERSIONINFOA& version)
+{
+    const std::wstring subVersion = ReadVersionText(kNineXVersionKey, kNineXSubVersionValue);
+    if (version.dwMinorVersion >= kWindows98MinorVersion)
+        return kWindows98OrMe;
+    return subVersion == L"B" || subVersion == L" B" ? kWindows95OSR2 : kWindows95;
+}
+
+Status16 NtKind()
+{
+    const std::wstring currentVersion = ReadVersionText(kNtVersionKey, kNtVersionValue);
+    const bool versionFour = !currentVersion.empty() && currentVersion[0] == L'4';
+    return versionFour ? kWindowsNT4 : kWindowsNT5OrLater;
+}
+
+} // namespace
+
+std::wstring GetWindowsDir()
+{
+    std::wstring buffer(kWindowsDirBufferSize, L'\0');
+    AnsiVariable directory(buffer);
+    CallGetWindowsDirectory(directory.Get(), kWindowsDirBufferSize);
+    directory.WriteBack();
+    std::wstring path = TrimAtNul(buffer);
+    if (!path.empty() && path.back() == L'\\')
+        path.pop_back(); // one backslash only: C:\ becomes C:
+    return path;
+}
+
+std::wstring TrimAtNul(const std::wstring& text)
+{
+    return text.substr(0, text.find(L'\0'));
+}
+
+std::wstring GetLogFilePath()
+{
+    return GetWindowsDir() + kLogFileName;
+}
+
+Status16 WriteAddedFolderRecord(std::wstring folderPath)
+{
+    AnsiText file(GetLogFilePath());
+    AnsiText section(kLogSection);
+    AnsiText key(folderPath);
+    AnsiText value(kAddedFolderLabel);
+    return CallWritePrivateProfileString(section.Get(), key.Get(), value.Get(), file.Get()) ? 1
+                                                                                            : 0;
+}
+
+Bool16 EnableShutdownPrivilege()
+{
+    ProcessToken token;
+    if (!token.IsOpen())
+        return kFalse;
+    AnsiText privilegeName(kShutdownPrivilege);
+    TOKEN_PRIVILEGES enable = {};
+    if (!CallLookupPrivilegeValue(privilegeName.Get(), &enable.Privileges[0].Luid))
+        return kFalse;
+    enable.PrivilegeCount = 1;
+    enable.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    TOKEN_PRIVILEGES previous = {};
+    // The last error is not consulted: a token without the privilege at
+    // all (ERROR_NOT_ALL_ASSIGNED) still counts as done.
+    return CallAdjustTokenPrivileges(token.Get(), &enable, &previous) ? kTrue : kFalse;
+}
+
+Status16 RestartWindows(Status16 mode)
+{
+    OSVERSIONINFOA version;
+    if (!QueryVersion(version))
+        return 0;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && EnableShutdownPrivilege() == kFalse)
+        return 0;
+    const Status16 kind = GetWindowsKind();
+    if (const RestartFlags* row = FindRestartFlags(mode, kind))
+        CallExitWindowsEx(row->flags, 0); // refused or failed: the utility runs on
+    return 0;
+}
+
+Status16 GetWindowsKind()
+{
+    OSVERSIONINFOA version;
+    QueryVersion(version); // a failed query leaves platform 0
+    switch (version.dwPlatformId) {
+    case VER_PLATFORM_WIN32_WINDOWS:
+        return NineXKind(version);
+    case VER_PLATFORM_WIN32_NT:
+        return NtKind();
+    default:
+        return kWindows95;
+    }
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// The text that the history view shows for the bytes of the history log
+// (ANSI text): every line of the file, each followed by an empty line.
+// Lines end at CR LF or at a lone CR. Linear in the size of the log.
+std::wstring BuildHistoryText(const std::string& logBytes);
+
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes);

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A modal message box with the application title; its result (IDOK, IDYES...).
+int ShowMessage(HWND owner, const std::wstring& text, UINT style);

@@ -1,0 +1,58 @@
+#include "run_time_error.h"
+
+#include "binding_table.h"
+#include "message_box.h"
+
+#include <exception>
+#include <string>
+
+namespace {
+
+std::wstring Widen(const std::string& text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
+    if (length > 1)
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
+    return wide;
+}
+
+// The wording of the run-time errors that an administrator of these PCs
+// knows from other programs, naming the library and the function.
+std::wstring DescribeBindingError(const BindingError& error)
+{
+    const std::wstring library = Widen(error.library());
+    const std::wstring function = Widen(error.exportName());
+    if (error.kind() == BindingError::kFileNotFound)
+        return L"実行時エラー '53':\r\n\r\nファイルが見つかりません: " + library + L"\r\n(" +
+               function + L" の呼び出し)";
+    return L"実行時エラー '453':\r\n\r\nDLL エントリ ポイント " + function + L" が " + library +
+           L" に見つかりません。";
+}
+
+std::wstring DescribeCurrentError()
+{
+    try {
+        throw;
+    } catch (const BindingError& error) {
+        return DescribeBindingError(error);
+    } catch (const RunTimeError& error) {
+        return L"実行時エラー '" + std::to_wstring(error.Number()) + L"':\r\n\r\n" +
+               error.Description();
+    } catch (const std::bad_alloc&) {
+        return L"実行時エラー '7':\r\n\r\nメモリが不足しています。";
+    } catch (const std::exception& error) {
+        return L"実行時エラー:\r\n\r\n" + Widen(error.what());
+    } catch (...) {
+        return L"実行時エラー";
+    }
+}
+
+} // namespace
+
+void EndWithCurrentError(HWND owner)
+{
+    const std::wstring text = DescribeCurrentError();
+    ShowMessage(owner, text, MB_OK | MB_ICONERROR);
+    ExitProcess(kExitRunTimeError);
+}
