@@ -116,8 +116,13 @@ void FolderList::SetPath(const std::wstring& requested)
     if (!path_.empty() && CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, path.c_str(), -1,
                                          path_.c_str(), -1) == CSTR_EQUAL)
         return;
+    if (path.size() < 3 || path[1] != L':')
+        throw RunTimeError(kDeviceUnavailable, L"デバイスが準備されていません。(" + path + L")");
     std::vector<std::wstring> subfolders;
-    if (path.size() < 3 || path[1] != L':' || !ReadSubfolders(path, subfolders))
+    // A drive that has gone is an error; a folder that may not be listed
+    // (access denied) still opens, showing no subfolders, so that its path
+    // can be granted.
+    if (!ReadSubfolders(path, subfolders) && IsDriveRoot(path))
         throw RunTimeError(kDeviceUnavailable, L"デバイスが準備されていません。(" + path + L")");
 
     std::vector<Entry> entries;

@@ -41,7 +41,7 @@ const LibraryFunctions kWindows2000[] = {
      "TlsFree TlsGetValue TlsSetValue UnhandledExceptionFilter VirtualAlloc VirtualFree "
      "VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteFile "
      "WritePrivateProfileStringA WritePrivateProfileStringW lstrcmpiA lstrcmpiW lstrlenA "
-     "lstrlenW"},
+     "lstrlenW GetFullPathNameW"},
     {"USER32.dll",
      "AdjustWindowRectEx BeginPaint CallWindowProcW CharNextA CharUpperW CheckDlgButton "
      "ClientToScreen CreateIconIndirect CreateWindowExA CreateWindowExW DefWindowProcA "
@@ -58,12 +58,12 @@ const LibraryFunctions kWindows2000[] = {
      "SendDlgItemMessageW SendMessageTimeoutW SendMessageW SetClassLongW SetCursor "
      "SetDlgItemTextW SetFocus SetForegroundWindow SetTimer SetWindowLongW SetWindowPos "
      "SetWindowTextW ShowWindow SystemParametersInfoW TranslateMessage UnregisterClassW "
-     "UpdateWindow wsprintfA wsprintfW"},
+     "UpdateWindow wsprintfA wsprintfW DrawFocusRect GetAncestor GetPropW SetPropW RemovePropW SetActiveWindow"},
     {"GDI32.dll",
      "BitBlt CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreateDIBSection "
      "CreateFontIndirectW CreateFontW CreateSolidBrush DeleteDC DeleteObject GetDeviceCaps "
      "GetObjectW GetPixel GetStockObject GetTextExtentPoint32W GetTextMetricsW SelectObject "
-     "SetBkColor SetBkMode SetTextColor TextOutW"},
+     "SetBkColor SetBkMode SetTextColor TextOutW CreatePen Polygon Rectangle"},
     {"COMCTL32.dll",
      "ImageList_Add ImageList_AddMasked ImageList_Create ImageList_Destroy ImageList_Draw "
      "ImageList_ReplaceIcon InitCommonControls InitCommonControlsEx"},
@@ -80,7 +80,7 @@ const LibraryFunctions kWindows2000[] = {
      "memset printf puts qsort realloc setlocale signal sprintf sscanf strcat strchr strcmp "
      "strcpy strerror strlen strncmp strncpy strrchr strstr strtol strtoul swprintf tolower "
      "toupper towlower towupper ungetc vfprintf wcscat wcschr wcscmp wcscpy wcslen wcsncmp "
-     "wcsncpy wcsrchr wcsstr"},
+     "wcsncpy wcsrchr wcsstr __winitenv _close _read fputwc fwprintf"},
 };
 
 } // namespace

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Makes the pictures of the guides in docs/, on demo PCs under Xvfb:
+#   main-window.png                  the main window, the applications' folders found
+#   main-window-no-applications.png  the same window on a PC without them
+#   history-view.png                 the history view after the grant
+#   folder-dialog.png                the folder dialog with a folder opened
+# Run it again after a change to a window, and look at every picture.
+#   VK_BUILD_DIR   build folder (default: build/ in the clone)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VK_BUILD_DIR:-$root/build}
+
+if [ -z "${VK_UNDER_XVFB:-}" ]; then
+    "$root/scripts/install-deps.sh"
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver >/dev/null
+    VK_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+. "$root/scripts/lib/demo-pc.sh"
+docs="$root/docs"
+
+# shoot KIND STEP [ARG] PICTURE: one picture on a fresh demo PC of KIND.
+shoot() {
+    local kind=$1 step=$2 picture=${*: -1}
+    local args=("${@:2:$#-2}")
+    local prefix="$build/screenshot-pc"
+    make_demo_pc "$prefix" "$build/bin" "$kind"
+    WINEPREFIX="$prefix" wineserver -p
+    run_utility "$prefix"
+    drive_utility "$prefix" "${args[@]}"
+    save_picture "$prefix" "${step/grant-history/history}" "$docs/$picture"
+    WINEPREFIX="$prefix" wineserver -k
+    rm -rf "$prefix"
+    echo "screenshots: docs/$picture"
+}
+
+shoot full main main-window.png
+shoot bare main main-window-no-applications.png
+shoot full grant-history history-view.png
+shoot full dialog VESKA folder-dialog.png

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Prints the figures that the notes quote: binary sizes, export and import
+# tables, the utility's start-up time beside a minimal window program's,
+# the time to build the history text of a 10,000-line log, and the share of
+# test code. Uses the build folder of scripts/test.sh.
+#   VK_BUILD_DIR   build folder (default: build/ in the clone)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VK_BUILD_DIR:-$root/build}
+bin="$build/bin"
+
+cmake --build "$build" -j"$(nproc)" >/dev/null
+[ -d "$build/wine-template" ] || "$root/tests/wine/make-template-prefix.sh" "$build/wine-template"
+export VK_TEMPLATE_PREFIX="$build/wine-template"
+in_prefix() { "$root/tests/wine/run-in-prefix.sh" "$bin/$1" "${@:2}" | tr -d '\r'; }
+
+echo "== sizes (bytes)"
+for file in VKSVC.dll VK_UTL.exe vsrepair.exe; do
+    printf '%-14s %8d\n' "$file" "$(stat -c %s "$bin/$file")"
+done
+zip=$(ls "$build"/VESKA-Windows-Utility-*.zip 2>/dev/null | head -n 1 || true)
+[ -z "$zip" ] || printf '%-14s %8d  (%s)\n' "archive" "$(stat -c %s "$zip")" "$(basename "$zip")"
+
+for file in VKSVC.dll vsrepair.exe VK_UTL.exe; do
+    echo
+    echo "== $file: export and import tables (objdump -p)"
+    i686-w64-mingw32-objdump -p "$bin/$file" |
+        sed -n '/^The Export Tables/,/^The Import Tables/p; /DLL Name/,/^$/p' |
+        grep -v '^$' | grep -v 'vma:' | sed 's/^\t/  /'
+done
+
+echo
+echo "== start-up under Wine (median of ten starts)"
+in_prefix bench_startup.exe 'C:\vk\minimal_window.exe' 10
+in_prefix bench_startup.exe 'C:\vk\VK_UTL.exe' 10
+
+echo
+echo "== history view"
+in_prefix bench_history_text.exe
+
+echo
+echo "== lines of code (non-blank), product and tests"
+count() { cat "$@" | grep -cv '^\s*$'; }
+product=$(count $(git -C "$root" ls-files -- 'svc/*.cpp' 'svc/*.h' 'utility/*.cpp' 'utility/*.h' 'repair/*.cpp' | sed "s|^|$root/|"))
+tests=$(count $(git -C "$root" ls-files -- 'tests/*.cpp' 'tests/*.h' | grep -v '^tests/bench/' | sed "s|^|$root/|"))
+echo "product $product, tests $tests: tests are $((100 * tests / (product + tests)))% of the code"
