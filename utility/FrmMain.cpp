@@ -6,7 +6,7 @@
 #include "basCommon.h"
 #include "basRegistry.h"
 #include "basXPCommon.h"
-#include "busy_cursor.h"
+#include "form_window.h"
 #include "history_view.h"
 #include "message_box.h"
 #include "previous_instance.h"
@@ -90,18 +90,6 @@ int CheckStateFor(Long32 number)
         return BST_CHECKED;
     }
 }
-
-// Disables a button for as long as its handler runs.
-class DisabledWhileRunning {
-public:
-    explicit DisabledWhileRunning(HWND button) : button_(button) { EnableWindow(button_, FALSE); }
-    ~DisabledWhileRunning() { EnableWindow(button_, TRUE); }
-    DisabledWhileRunning(const DisabledWhileRunning&) = delete;
-    DisabledWhileRunning& operator=(const DisabledWhileRunning&) = delete;
-
-private:
-    HWND button_;
-};
 
 } // namespace
 
@@ -197,15 +185,7 @@ bool FrmMain::Refuse(const wchar_t* text, UINT style)
 
 bool FrmMain::CreateMainWindow()
 {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance_;
-    windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = VK_UTL_MAIN_CLASS;
-    RegisterClassExW(&windowClass);
+    RegisterFormClass(instance_, VK_UTL_MAIN_CLASS, FormWindowProc<FrmMain>);
 
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     window_ = CreateWindowExW(WS_EX_CONTROLPARENT, VK_UTL_MAIN_CLASS, kCaption, style,
@@ -214,22 +194,7 @@ bool FrmMain::CreateMainWindow()
     return window_ != nullptr;
 }
 
-LRESULT CALLBACK FrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<FrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<FrmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = 0;
-    RunHandler(window, [&] { result = form->HandleMessage(message, wParam, lParam); });
-    return result;
-}
-
-LRESULT FrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT FrmMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
@@ -240,22 +205,14 @@ LRESULT FrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_SETCURSOR:
-        if (BusyCursor::IsBusy()) {
-            SetCursor(BusyCursor::Hourglass());
-            return TRUE;
-        }
-        break;
     case WM_CLOSE:
         CmdExit_Click();
         return 0;
     case WM_DESTROY:
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        window_ = nullptr;
         PostQuitMessage(kExitClosed);
         return 0;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void FrmMain::OnCreate()

@@ -21,8 +21,9 @@ public:
     int Run();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Form>
+    friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     bool Form_Initialize();
     bool Form_Load();

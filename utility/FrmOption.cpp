@@ -4,7 +4,7 @@
 #include "app_text.h"
 #include "basCommon.h"
 #include "basXPCommon.h"
-#include "busy_cursor.h"
+#include "form_window.h"
 #include "message_box.h"
 #include "run_time_error.h"
 
@@ -62,18 +62,6 @@ bool IsAbsoluteDrivePath(const std::wstring& text)
     return text.size() >= 3 && text[1] == L':' && (text[2] == L'\\' || text[2] == L'/');
 }
 
-// Disables a button for as long as its handler runs.
-class DisabledWhileRunning {
-public:
-    explicit DisabledWhileRunning(HWND button) : button_(button) { EnableWindow(button_, FALSE); }
-    ~DisabledWhileRunning() { EnableWindow(button_, TRUE); }
-    DisabledWhileRunning(const DisabledWhileRunning&) = delete;
-    DisabledWhileRunning& operator=(const DisabledWhileRunning&) = delete;
-
-private:
-    HWND button_;
-};
-
 } // namespace
 
 bool NamesWholeDrive(const std::wstring& text)
@@ -129,15 +117,7 @@ void FrmOption::RunModalLoop()
 
 bool FrmOption::CreateDialogWindow()
 {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance_;
-    windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = VK_UTL_OPTION_CLASS;
-    RegisterClassExW(&windowClass);
+    RegisterFormClass(instance_, VK_UTL_OPTION_CLASS, FormWindowProc<FrmOption>);
 
     // Owned by no window, as the main window opens it.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -147,22 +127,7 @@ bool FrmOption::CreateDialogWindow()
     return window_ != nullptr;
 }
 
-LRESULT CALLBACK FrmOption::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<FrmOption*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<FrmOption*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = 0;
-    RunHandler(window, [&] { result = form->HandleMessage(message, wParam, lParam); });
-    return result;
-}
-
-LRESULT FrmOption::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT FrmOption::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
@@ -179,21 +144,11 @@ LRESULT FrmOption::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == kDir1)
             dir1_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
-    case WM_SETCURSOR:
-        if (BusyCursor::IsBusy()) {
-            SetCursor(BusyCursor::Hourglass());
-            return TRUE;
-        }
-        break;
     case WM_CLOSE:
         CmdClose_Click();
         return 0;
-    case WM_DESTROY:
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        window_ = nullptr;
-        return 0;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void FrmOption::OnCreate()

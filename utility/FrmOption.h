@@ -21,8 +21,9 @@ public:
     void ShowModal(HWND blocked);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Form>
+    friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     void Form_Load();
     void OnCreate();
