@@ -89,21 +89,6 @@ TEST_CASE("a user without administrator rights is refused after the Vista repair
     CHECK_FALSE(vktest::PathExists(VirtualStoreCopy()));
 }
 
-TEST_CASE("on Windows XP the Vista repairs do not run")
-{
-    vktest::SetWindowsVersion("winxp");
-    vktest::MakeFolders(vktest::LocalAppData() + "\\VirtualStore\\Windows");
-    vktest::ScopedFile copy(VirtualStoreCopy(), "[DIR]\r\n");
-    {
-        UtilitySession utility;
-        REQUIRE(utility.WaitForMainWindow() != nullptr);
-        PostMessageW(utility.MainWindow(), WM_CLOSE, 0, 0);
-        CHECK(utility.ExitCode() == 0);
-    }
-    CHECK(vktest::PathExists(copy.Path()));
-    vktest::SetWindowsVersion("win7");
-}
-
 TEST_CASE("without VKSVC.dll beside it the utility names the library and ends")
 {
     vktest::ScopedFolder alone("C:\\alone");
