@@ -179,7 +179,6 @@ bool FrmMain::Refuse(const wchar_t* text, UINT style)
 {
     ShowMessage(nullptr, text, style);
     DestroyWindow(window_);
-    window_ = nullptr;
     return false;
 }
 

@@ -1,19 +1,10 @@
 #include "history_view.h"
 
+#include "ansi_argument.h"
+
 #include <windows.h>
 
 namespace {
-
-std::wstring DecodeAnsi(const std::string& bytes)
-{
-    if (bytes.empty())
-        return {};
-    const int size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    std::wstring text(length, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, &text[0], length);
-    return text;
-}
 
 // Owns one file handle.
 class FileHandle {
@@ -38,7 +29,7 @@ private:
 std::wstring BuildHistoryText(const std::string& logBytes)
 {
     static const wchar_t kAfterLine[] = L"\r\n\r\n";
-    const std::wstring log = DecodeAnsi(logBytes);
+    const std::wstring log = FromAnsi(logBytes.data(), logBytes.size());
     std::wstring text;
     text.reserve(log.size() * 2 + 4);
     size_t start = 0;

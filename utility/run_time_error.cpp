@@ -1,5 +1,6 @@
 #include "run_time_error.h"
 
+#include "ansi_argument.h"
 #include "binding_table.h"
 #include "message_box.h"
 
@@ -10,11 +11,7 @@ namespace {
 
 std::wstring Widen(const std::string& text)
 {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    return wide;
+    return FromAnsi(text.data(), text.size());
 }
 
 // The wording of the run-time errors that an administrator of these PCs

@@ -16,26 +16,7 @@
 
 namespace {
 
-struct SearchById {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchId(HWND child, LPARAM context)
-{
-    auto* search = reinterpret_cast<SearchById*>(context);
-    if (GetDlgCtrlID(child) != search->id)
-        return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
-HWND Control(HWND window, int id)
-{
-    SearchById search = {id, nullptr};
-    EnumChildWindows(window, MatchId, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND Control(HWND window, int id) { return vkui::FindControl(window, id); }
 
 HWND WaitForClass(const wchar_t* className, DWORD milliseconds = 20000)
 {

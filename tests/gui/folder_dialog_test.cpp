@@ -24,11 +24,6 @@ std::vector<vktest::IniEntry> LogEntries()
     return vktest::IniEntries(LogPath(), "アクセス権追加フォルダ一覧");
 }
 
-std::wstring SendText(HWND control)
-{
-    return Caption(control);
-}
-
 void SetText(HWND control, const std::wstring& text)
 {
     DWORD_PTR ignored;
@@ -97,7 +92,7 @@ struct FolderDialog {
     {
         return Items((*this)[kDir1], LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
     }
-    std::wstring Path() const { return SendText((*this)[kTxtDir]); }
+    std::wstring Path() const { return Caption((*this)[kTxtDir]); }
 
     void SelectDrive(int index)
     {

@@ -1,7 +1,7 @@
 // The fixed-pitch font frame: the switch read back when the window loads,
 // and the button that sets or removes it and offers a restart.
 #include "FrmMain_ids.h"
-#include "registry_guard.h"
+#include "font_switch_key.h"
 #include "test_support.h"
 #include "utility_session.h"
 
@@ -177,7 +177,7 @@ TEST_CASE("a switch that cannot be written gives the error box and no restart qu
     SendMessageW(frame.Box(), BM_CLICK, 0, 0);
     vkui::MessageBoxContent box;
     {
-        ReadOnlyForEveryone noWrite(kFontKey);
+        vktest::ReadOnlyForEveryone noWrite(HKEY_LOCAL_MACHINE, kFontKey);
         box = frame.Press(IDOK);
     }
     CHECK(box.text == L"設定処理でエラーが発生しました。");

@@ -1,7 +1,7 @@
 // The utility's start-up gate: each refusal shows one box and ends the
 // program before its window is ever shown.
 #include "FrmMain_ids.h"
-#include "registry_guard.h"
+#include "font_switch_key.h"
 #include "test_support.h"
 #include "utility_session.h"
 
@@ -81,7 +81,7 @@ TEST_CASE("a user without administrator rights is refused after the Vista repair
     vktest::MakeFolders(vktest::LocalAppData() + "\\VirtualStore\\Windows");
     vktest::WriteFileBytes(VirtualStoreCopy(), "[DIR]\r\nDB_DIR=C:\\stale\r\n");
     {
-        ReadOnlyForEveryone notAdministrator(kFontKey);
+        vktest::ReadOnlyForEveryone notAdministrator(HKEY_LOCAL_MACHINE, kFontKey);
         UtilitySession utility;
         CheckRefusal(utility, L"このプログラムは管理者権限をもつユーザーで実行してください。",
                      BoxIcon::Error);

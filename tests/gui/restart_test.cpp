@@ -2,7 +2,7 @@
 // restart, and the running programs see their session end. (Run in a
 // Windows of its own: the session of that prefix ends.)
 #include "FrmMain_ids.h"
-#include "registry_guard.h"
+#include "font_switch_key.h"
 #include "test_support.h"
 #include "utility_session.h"
 

@@ -5,16 +5,6 @@
 
 namespace gui {
 
-std::string Utf8(const std::wstring& text)
-{
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string bytes(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
-    bytes.resize(size > 0 ? size - 1 : 0);
-    return bytes;
-}
-
 std::wstring UtilityPath()
 {
     wchar_t path[MAX_PATH] = {};
@@ -60,31 +50,6 @@ DWORD UtilitySession::ExitCode(DWORD milliseconds)
 {
     const std::optional<DWORD> code = program_.WaitForExit(milliseconds);
     return code ? *code : kNoExit;
-}
-
-namespace {
-
-struct SearchById {
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchId(HWND child, LPARAM context)
-{
-    auto* search = reinterpret_cast<SearchById*>(context);
-    if (GetDlgCtrlID(child) != search->id)
-        return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
-} // namespace
-
-HWND Control(HWND window, int id)
-{
-    SearchById search = {id, nullptr};
-    EnumChildWindows(window, MatchId, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 std::wstring Caption(HWND control) { return vkui::WindowText(control); }

@@ -3,16 +3,16 @@
 #pragma once
 
 #include "ui_driver.h"
+#include "wide_text_checks.h"
 
 #include <doctest.h>
 
 #include <memory>
-#include <ostream>
 #include <string>
 
 namespace gui {
 
-std::string Utf8(const std::wstring& text);
+using vktest::Utf8;
 
 // The utility beside the test program (C:\vk\VK_UTL.exe), or a copy elsewhere.
 std::wstring UtilityPath();
@@ -45,7 +45,7 @@ private:
 const DWORD kNoExit = 0xFFFFFFFF;
 
 // A control of a window by its ID, frames searched too.
-HWND Control(HWND window, int id);
+inline HWND Control(HWND window, int id) { return vkui::FindControl(window, id); }
 std::wstring Caption(HWND control);
 bool IsShown(HWND control);   // visible itself (its window flag)
 bool IsEnabled(HWND control);
@@ -55,13 +55,3 @@ void Click(HWND button);
 
 } // namespace gui
 
-namespace doctest {
-template <>
-struct StringMaker<std::wstring> {
-    static String convert(const std::wstring& text) { return gui::Utf8(text).c_str(); }
-};
-} // namespace doctest
-
-namespace vkui {
-inline std::ostream& operator<<(std::ostream& out, BoxIcon icon) { return out << ToString(icon); }
-} // namespace vkui

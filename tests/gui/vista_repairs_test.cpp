@@ -3,7 +3,7 @@
 // (through a stand-in mpr.dll) before the window shows, and before the
 // administrator check can refuse the user.
 #include "FrmMain_ids.h"
-#include "registry_guard.h"
+#include "font_switch_key.h"
 #include "test_support.h"
 #include "utility_session.h"
 
@@ -76,7 +76,7 @@ TEST_CASE("a user without administrator rights gets both repairs before the refu
     UtilityWithNetworkDrives setup;
     vktest::MakeFolders(vktest::LocalAppData() + "\\VirtualStore\\Windows");
     vktest::WriteFileBytes(VirtualStoreCopy(), "[DIR]\r\n");
-    ReadOnlyForEveryone notAdministrator(kFontKey);
+    vktest::ReadOnlyForEveryone notAdministrator(HKEY_LOCAL_MACHINE, kFontKey);
     UtilitySession utility(setup.Options(L"E:remembered=\\\\files\\e"));
 
     CHECK(utility.AnswerMessageBox().text == L"管理者承認モードでEドライブに接続しました。");

@@ -2,47 +2,12 @@
 // to the VirtualStore copy of lw_dbe32.ini, and its exit code.
 #include "test_support.h"
 #include "ui_driver.h"
+#include "wide_text_checks.h"
 
 #include <doctest.h>
 
-#include <ostream>
-
 using namespace vktest;
 using namespace vkui;
-
-namespace {
-
-std::string Utf8(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr,
-                                         nullptr);
-    std::string bytes(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
-    bytes.resize(size - 1);
-    return bytes;
-}
-
-std::wstring Widen(const std::string& ansi)
-{
-    const int size = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring text(size, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &text[0], size);
-    text.resize(size - 1);
-    return text;
-}
-
-} // namespace
-
-namespace doctest {
-template <>
-struct StringMaker<std::wstring> {
-    static String convert(const std::wstring& text) { return Utf8(text).c_str(); }
-};
-} // namespace doctest
-
-namespace vkui {
-std::ostream& operator<<(std::ostream& out, BoxIcon icon) { return out << ToString(icon); }
-} // namespace vkui
 
 namespace {
 

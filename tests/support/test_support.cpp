@@ -1,6 +1,9 @@
 #include "test_support.h"
 
+#include <sddl.h>
+
 #include <cstdlib>
+#include <memory>
 #include <cstring>
 
 namespace vktest {
@@ -321,6 +324,53 @@ bool DeleteKeyTree(HKEY root, const std::string& path)
         }
     }
     return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+ReadOnlyForEveryone::ReadOnlyForEveryone(HKEY root, const std::string& path)
+    : key_(RegKey::Open(root, path, READ_CONTROL | WRITE_DAC))
+{
+    DWORD size = 0;
+    RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    original_.assign(size, 0);
+    if (size == 0 || RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, original_.data(),
+                                       &size) != ERROR_SUCCESS) {
+        original_.clear();
+        return;
+    }
+    PSECURITY_DESCRIPTOR converted = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                              &converted, nullptr))
+        return;
+    const std::unique_ptr<void, HLOCAL(WINAPI*)(HLOCAL)> readOnly(converted, LocalFree);
+    applied_ =
+        RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, readOnly.get()) == ERROR_SUCCESS;
+}
+
+ReadOnlyForEveryone::~ReadOnlyForEveryone()
+{
+    if (applied_)
+        RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, original_.data());
+}
+
+// --- Text ---------------------------------------------------------------------
+
+std::wstring Widen(const std::string& ansi)
+{
+    const int size = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring text(size > 0 ? size : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &text[0], size);
+    text.resize(size > 0 ? size - 1 : 0);
+    return text;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 0 ? size : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+    bytes.resize(size > 0 ? size - 1 : 0);
+    return bytes;
 }
 
 // --- Windows version -----------------------------------------------------------

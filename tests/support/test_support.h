@@ -156,8 +156,31 @@ private:
     HKEY key_ = nullptr;
 };
 
+// A key that everyone may read and nobody may change ("D:P(A;;KR;;;WD)"):
+// a user without administrator rights, as the key's DACL sees him. The
+// wineserver enforces it for as long as it runs; the old DACL is put back on
+// destruction.
+class ReadOnlyForEveryone {
+public:
+    ReadOnlyForEveryone(HKEY root, const std::string& path);
+    ~ReadOnlyForEveryone();
+    ReadOnlyForEveryone(const ReadOnlyForEveryone&) = delete;
+    ReadOnlyForEveryone& operator=(const ReadOnlyForEveryone&) = delete;
+    bool Applied() const { return applied_; }
+
+private:
+    RegKey key_;
+    std::vector<BYTE> original_;
+    bool applied_ = false;
+};
+
 // Deletes a key and everything below it; true when it is gone.
 bool DeleteKeyTree(HKEY root, const std::string& path);
+
+// --- Text ---------------------------------------------------------------------
+
+std::wstring Widen(const std::string& ansi); // from the ANSI code page
+std::string Utf8(const std::wstring& text);  // for messages of failed checks
 
 // --- Windows version -----------------------------------------------------------
 

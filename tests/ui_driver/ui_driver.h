@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,6 +68,10 @@ std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query = {});
 HWND WaitForWindow(const Program& program, const WindowQuery& query,
                    DWORD milliseconds = kDefaultWait);
 
+// The child window with this control ID anywhere below `window` (inside
+// frames too); null when there is none.
+HWND FindControl(HWND window, int id);
+
 std::wstring ClassName(HWND window);
 // The window's text, asked for with WM_GETTEXT (GetWindowText does not send
 // it to another process's controls).
@@ -78,6 +83,7 @@ extern const wchar_t kDialogClass[]; // "#32770"
 
 enum class BoxIcon { None, Information, Warning, Error, Question, Unknown };
 const char* ToString(BoxIcon icon);
+inline std::ostream& operator<<(std::ostream& out, BoxIcon icon) { return out << ToString(icon); }
 
 struct DialogButton {
     int id;

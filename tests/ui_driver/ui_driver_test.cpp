@@ -1,29 +1,16 @@
 // The UI driver against message boxes of known content.
 #include "test_support.h"
 #include "ui_driver.h"
+#include "wide_text_checks.h"
 
 #include <doctest.h>
 
-#include <ostream>
-
 using namespace vkui;
-
-namespace vkui {
-std::ostream& operator<<(std::ostream& out, BoxIcon icon) { return out << ToString(icon); }
-} // namespace vkui
+using vktest::Widen;
 
 namespace {
 
 const DWORD kExitWait = 10000;
-
-std::wstring Widen(const std::string& ansi)
-{
-    const int size = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring text(size, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &text[0], size);
-    text.resize(size - 1);
-    return text;
-}
 
 std::wstring TestFolder() { return Widen(vktest::ProgramDir()); }
 

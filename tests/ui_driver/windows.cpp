@@ -30,7 +30,28 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
     return TRUE;
 }
 
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchControlId(HWND child, LPARAM context)
+{
+    ControlSearch& search = *reinterpret_cast<ControlSearch*>(context);
+    if (GetDlgCtrlID(child) != search.id)
+        return TRUE;
+    search.found = child;
+    return FALSE;
+}
+
 } // namespace
+
+HWND FindControl(HWND window, int id)
+{
+    ControlSearch search = {id, nullptr};
+    EnumChildWindows(window, MatchControlId, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query)
 {

@@ -7,7 +7,6 @@
 #include "test_support.h"
 
 #include <doctest.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <climits>
@@ -159,41 +158,6 @@ StoredValue Stored(HKEY root, const std::string& key, const std::string& name)
 
 // --- A key that the user may only read ---------------------------------------
 
-// Gives a key the DACL of a user without administrator rights, "everyone
-// may read", through a handle kept open to put the old DACL back after.
-class ReadOnlyForUser {
-public:
-    explicit ReadOnlyForUser(HKEY key) : key_(key)
-    {
-        DWORD size = 0;
-        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
-        original_.assign(size, 0);
-        if (size == 0 || RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(),
-                                           &size) != ERROR_SUCCESS)
-            original_.clear();
-        PSECURITY_DESCRIPTOR readOnly = nullptr;
-        if (ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                "D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr)) {
-            applied_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly) ==
-                       ERROR_SUCCESS;
-            LocalFree(readOnly);
-        }
-    }
-    ~ReadOnlyForUser()
-    {
-        if (!original_.empty())
-            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
-    }
-    ReadOnlyForUser(const ReadOnlyForUser&) = delete;
-    ReadOnlyForUser& operator=(const ReadOnlyForUser&) = delete;
-
-    bool Applied() const { return applied_ && !original_.empty(); }
-
-private:
-    HKEY key_;
-    std::vector<BYTE> original_;
-    bool applied_ = false;
-};
 
 } // namespace
 
@@ -314,7 +278,7 @@ TEST_SUITE("RegKeyExists")
         {
             RegKey owner = RegKey::Create(HKEY_LOCAL_MACHINE, key);
             REQUIRE(owner.SetDword("Jpn98FixPitch", 1) == ERROR_SUCCESS);
-            ReadOnlyForUser readOnly(owner.Get());
+            ReadOnlyForEveryone readOnly(HKEY_LOCAL_MACHINE, key);
             REQUIRE(readOnly.Applied());
 
             Long32 number = 0;
