@@ -98,8 +98,11 @@ def main():
     if len(sys.argv) != 3:
         sys.exit("usage: make-guide.py GUIDE.md OUT_DIR")
     guide, out_dir = sys.argv[1], sys.argv[2]
-    converted = subprocess.run(["cmark-gfm", "--extension", "table", "--unsafe", guide],
-                               check=True, stdout=subprocess.PIPE).stdout.decode("utf-8")
+    try:
+        converted = subprocess.run(["cmark-gfm", "--extension", "table", "--unsafe", guide],
+                                   check=True, stdout=subprocess.PIPE).stdout.decode("utf-8")
+    except FileNotFoundError:
+        fail("cmark-gfm is missing: run scripts/install-deps.sh")
     body = number_headings(converted.replace(" />", ">"))
     title = re.search(r"<h1[^>]*>(.*?)</h1>", body)
     if not title:
