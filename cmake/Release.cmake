@@ -1,20 +1,34 @@
 # The release archive VESKA-Windows-Utility-<version>.zip in the build folder:
-# VK_UTL.exe, VKSVC.dll, vsrepair.exe and the administrator's guide side by
-# side, and SHA256SUMS.txt with their checksums. It is part of every build, so
-# the archive holds the very binaries the tests ran.
+# VK_UTL.exe, VKSVC.dll, vsrepair.exe, the administrator's guide as an HTML
+# page with its pictures, side by side, and SHA256SUMS.txt with their
+# checksums. It is part of every build, so the archive holds the very binaries
+# the tests ran.
 
 set(VK_ADMIN_GUIDE ${PROJECT_SOURCE_DIR}/docs/管理者ガイド.md CACHE FILEPATH
-    "The administrator's guide shipped in the release archive")
+    "The administrator's guide, made into the HTML page of the release archive")
+# The page and the pictures it shows, and nothing else: all of it ships.
+set(VK_GUIDE_DIR ${CMAKE_BINARY_DIR}/guide)
 set(VK_RELEASE_ARCHIVE ${CMAKE_BINARY_DIR}/VESKA-Windows-Utility-${PROJECT_VERSION}.zip)
 
-# Runs on every build: the guide is written by hand, not made by a target, and
-# a guide that is still missing must stop the build, not be skipped. Making
-# the archive takes a moment, and an unchanged archive is left as it is.
+# Debian's own Python: the page needs no module beyond its standard library.
+find_program(VK_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+get_filename_component(guide_name ${VK_ADMIN_GUIDE} NAME_WE)
+get_filename_component(guide_source_dir ${VK_ADMIN_GUIDE} DIRECTORY)
+file(GLOB guide_pictures CONFIGURE_DEPENDS ${guide_source_dir}/*.png)
+set(VK_GUIDE_PAGE ${VK_GUIDE_DIR}/${guide_name}.html)
+add_custom_command(OUTPUT ${VK_GUIDE_PAGE}
+    COMMAND ${VK_PYTHON} ${PROJECT_SOURCE_DIR}/scripts/make-guide.py ${VK_ADMIN_GUIDE} ${VK_GUIDE_DIR}
+    DEPENDS ${VK_ADMIN_GUIDE} ${guide_pictures} ${PROJECT_SOURCE_DIR}/scripts/make-guide.py
+    COMMENT "Administrator's guide as HTML in guide/"
+    VERBATIM)
+add_custom_target(guide DEPENDS ${VK_GUIDE_PAGE})
+
+# Runs on every build, and an unchanged archive is left as it is.
 add_custom_target(release ALL
     COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-release.sh ${VK_RELEASE_ARCHIVE}
             $<TARGET_FILE:VK_UTL> $<TARGET_FILE:VKSVC> $<TARGET_FILE:vsrepair>
-            ${VK_ADMIN_GUIDE}
+            ${VK_GUIDE_DIR}
     BYPRODUCTS ${VK_RELEASE_ARCHIVE}
     COMMENT "Release archive VESKA-Windows-Utility-${PROJECT_VERSION}.zip"
     VERBATIM)
-add_dependencies(release VK_UTL VKSVC vsrepair)
+add_dependencies(release VK_UTL VKSVC vsrepair guide)

@@ -1,25 +1,38 @@
 #!/usr/bin/env bash
-# Makes the release archive: the given files side by side, in the order given,
-# followed by SHA256SUMS.txt with their checksums (sha256sum's format).
-#   make-release.sh ARCHIVE.zip FILE...
+# Makes the release archive: the given files side by side, in the order given
+# (a folder gives the files in it, by name), followed by SHA256SUMS.txt with
+# their checksums (sha256sum's format).
+#   make-release.sh ARCHIVE.zip FILE_OR_FOLDER...
 #   SOURCE_DATE_EPOCH     time stamp of every entry (default: the time of the
 #                         checked-out commit)
-# The same files make the same bytes, whatever their times and modes and the
-# machine's clock and time zone. Names are stored as UTF-8 and marked as such:
-# Japanese names survive extraction whatever the code page. If a file is
-# missing, it fails and leaves no archive behind.
+# The same files make the same bytes, whatever their times, modes and owners
+# and the machine's clock and time zone. Names are stored in CP932 and not
+# marked UTF-8: the zip folder of Windows XP and 7 ignores that mark and reads
+# every name in the local code page, and later Windows read an unmarked name
+# that way too, so a Japanese Windows shows the Japanese names right. If a file
+# is missing, it fails and leaves no archive behind.
 set -euo pipefail
-[ $# -ge 2 ] || { echo "usage: $0 ARCHIVE.zip FILE..." >&2; exit 2; }
+[ $# -ge 2 ] || { echo "usage: $0 ARCHIVE.zip FILE_OR_FOLDER..." >&2; exit 2; }
 archive=$(realpath -m "$1"); shift
 root=$(cd "$(dirname "$0")/.." && pwd)
+export LC_ALL=C.UTF-8 TZ=UTC  # zip stores local times: UTC makes them the same everywhere
 
 stage=$(mktemp -d "$archive.XXXXXX")
 trap 'status=$?; rm -rf "$stage"; [ $status -eq 0 ] || rm -f "$archive"' EXIT
 
+files=()
+for arg in "$@"; do
+    if [ -d "$arg" ]; then
+        while IFS= read -r -d '' file; do files+=("$file"); done < <(
+            find "$arg" -maxdepth 1 -type f -print0 | LC_ALL=C sort -z)
+    else
+        [ -f "$arg" ] || { echo "make-release: $arg is missing" >&2; exit 1; }
+        files+=("$arg")
+    fi
+done
 names=()
-for file in "$@"; do
+for file in "${files[@]}"; do
     name=$(basename "$file")
-    [ -f "$file" ] || { echo "make-release: $file is missing" >&2; exit 1; }
     [ ! -e "$stage/$name" ] || { echo "make-release: two files named $name" >&2; exit 1; }
     cp "$file" "$stage/$name"
     names+=("$name")
@@ -27,30 +40,29 @@ done
 (cd "$stage" && sha256sum -- "${names[@]}" >SHA256SUMS.txt)
 names+=(SHA256SUMS.txt)
 
+# Every entry is described, not taken from the disk: one time stamp and no
+# other times, owner 0, mode 644, so nothing of this machine or run gets in.
 stamp=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 946684800)}
-# Zip stores local times: UTC makes them the same on every machine. -X leaves
-# out owners and the extra time fields, which would differ from run to run.
-export TZ=UTC LC_ALL=C.UTF-8
-zip=$stage/release.zip
-(cd "$stage" && chmod 644 -- "${names[@]}" && touch -d "@$stamp" -- "${names[@]}" &&
-    zip -q -X -D -nw -9 "$zip" "${names[@]}")
-
-# Zip 3.0 stores the names' UTF-8 bytes but leaves them unmarked, and readers
-# then take them for the local code page (CP932 on a Japanese Windows). Mark
-# every name UTF-8, bit 11 of the flags of its central and local headers.
-u() { od -An -tu"$2" -j"$1" -N"$2" "$zip" | tr -d ' '; }  # little-endian host
-mark_utf8() {  # offset of a header's flags
-    printf "\\x$(printf %02x $(( $(u $(($1 + 1)) 1) | 0x08 )))" |
-        dd of="$zip" bs=1 seek=$(($1 + 1)) conv=notrunc status=none
+mtree_name() {  # mtree spells every byte outside printable ASCII in octal
+    local byte out=""
+    while IFS= read -r byte; do
+        if ((byte > 32 && byte < 127 && byte != 92)); then
+            out+=$(printf "\\$(printf %03o "$byte")")
+        else
+            out+=$(printf '\\%03o' "$byte")
+        fi
+    done < <(printf %s "$1" | od -An -v -tu1 | tr -s ' ' '\n' | sed '/^$/d')
+    printf %s "$out"
 }
-end=$(( $(stat -c %s "$zip") - 22 ))
-[ "$(u $end 4)" = $((0x06054b50)) ] || { echo "make-release: unexpected zip layout" >&2; exit 1; }
-at=$(u $((end + 16)) 4) entries=$(u $((end + 10)) 2)
-for ((i = 0; i < entries; i++)); do
-    mark_utf8 $((at + 8))
-    mark_utf8 $(( $(u $((at + 42)) 4) + 6 ))
-    at=$((at + 46 + $(u $((at + 28)) 2) + $(u $((at + 30)) 2) + $(u $((at + 32)) 2)))
-done
+{
+    echo '#mtree'
+    for name in "${names[@]}"; do
+        spelled=$(mtree_name "$name")
+        echo "$spelled type=file uid=0 gid=0 mode=0644 time=$stamp.0 contents=$(mtree_name "$stage/$name")"
+    done
+} >"$stage/entries.mtree"
+zip=$stage/release.zip
+bsdtar --format zip --options zip:hdrcharset=CP932 -cf "$zip" "@$stage/entries.mtree"
 
 # An unchanged archive keeps its time.
 cmp -s "$zip" "$archive" 2>/dev/null || mv "$zip" "$archive"
