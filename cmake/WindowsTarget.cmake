@@ -14,6 +14,12 @@ add_compile_definitions(__USE_MINGW_ANSI_STDIO=0)
 add_compile_options(-ffunction-sections -fdata-sections)
 add_link_options(-static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
 
+# The same sources give the same bytes, wherever and whenever they are
+# built: no link time in the headers, no build folder in the code.
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                    -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+
 # Narrow string literals of the library and the repair tool are the bytes
 # that cross to Windows's ANSI functions: Shift-JIS, whatever the source's
 # encoding.
