@@ -20,6 +20,12 @@ add_link_options(-Wl,--no-insert-timestamp)
 add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
                     -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
 
+# A program (not a library) that Remote Desktop's application mode must not
+# give a private Windows folder: the ini files and VK_XP.log are the PC's.
+function(vk_terminal_server_aware target)
+    target_link_options(${target} PRIVATE -Wl,--tsaware)
+endfunction()
+
 # Narrow string literals of the library and the repair tool are the bytes
 # that cross to Windows's ANSI functions: Shift-JIS, whatever the source's
 # encoding.
