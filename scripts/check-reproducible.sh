@@ -3,8 +3,10 @@
 # clean builds of the checked-out commit, in two temporary folders of
 # different names, a few seconds apart and in different time zones, must
 # give the same VKSVC.dll, VK_UTL.exe, vsrepair.exe and release archive.
-# Prints each file's SHA-256 and a verdict; exits non-zero on a difference.
-# The tests are not built (they do not change the shipped files).
+# The second build uses Ninja where it is installed, the first CMake's
+# default generator: the build tool must not matter either. Prints each
+# file's SHA-256 and a verdict; exits non-zero on a difference. The tests are
+# not built (they do not change the shipped files).
 #   VK_KEEP_BUILDS=1   leave the two build folders behind, to look into
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,13 +17,13 @@ commit=$(git -C "$root" rev-parse HEAD)
 work=$(mktemp -d /tmp/vk-reproducible.XXXXXX)
 [ -n "${VK_KEEP_BUILDS:-}" ] || trap 'rm -rf "$work"' EXIT
 
-# One clean build in FOLDER, in time zone ZONE.
+# One clean build in FOLDER, in time zone ZONE, with CMake's options after.
 build_in() {
     local folder=$1 zone=$2
     git clone -q --no-checkout "$root" "$folder/src"
     git -C "$folder/src" checkout -q --detach "$commit"
     TZ=$zone cmake -S "$folder/src" -B "$folder/build" -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DBUILD_TESTING=OFF >"$folder/configure.log"
+        -DBUILD_TESTING=OFF "${@:3}" >"$folder/configure.log"
     TZ=$zone cmake --build "$folder/build" -j2 >"$folder/build.log" 2>&1 ||
         { tail -n 20 "$folder/build.log" >&2; exit 1; }
 }
@@ -31,8 +33,10 @@ second=$work/second-build-elsewhere
 echo "building $commit in $first (UTC)"
 build_in "$first" UTC
 sleep 2
-echo "building $commit in $second (Asia/Tokyo)"
-build_in "$second" Asia/Tokyo
+generator=()
+! command -v ninja >/dev/null || generator=(-G Ninja)
+echo "building $commit in $second (Asia/Tokyo${generator:+, Ninja})"
+build_in "$second" Asia/Tokyo "${generator[@]}"
 
 archive() { ls "$1"/build/VESKA-Windows-Utility-*.zip 2>/dev/null | head -n 1; }
 shipped() {  # the four shipped files of a build, as paths inside it
