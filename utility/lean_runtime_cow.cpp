@@ -16,6 +16,5 @@ template char* basic_string<char>::_Rep::_M_clone(const allocator<char>&, size_t
 template char* basic_string<char>::_S_construct(size_type, char, const allocator<char>&);
 template void basic_string<char>::swap(basic_string&);
 template basic_string<char>& basic_string<char>::assign(const basic_string&);
-template basic_string<char>::size_type basic_string<char>::_Rep::_S_empty_rep_storage[];
 } // namespace std
 #endif
