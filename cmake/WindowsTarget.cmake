@@ -9,7 +9,22 @@ add_compile_options(-Wall -Wextra)
 add_compile_definitions(__USE_MINGW_ANSI_STDIO=0)
 
 # Static C and C++ runtimes: the binaries need no DLL that Windows lacks.
-add_link_options(-static -static-libgcc -static-libstdc++ -s)
+# Each function and datum in a section of its own, so that the linker drops
+# what nothing calls.
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+
+# The same sources give the same bytes, wherever and whenever they are
+# built: no link time in the headers, no build folder in the code.
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                    -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+
+# A program (not a library) that Remote Desktop's application mode must not
+# give a private Windows folder: the ini files and VK_XP.log are the PC's.
+function(vk_terminal_server_aware target)
+    target_link_options(${target} PRIVATE -Wl,--tsaware)
+endfunction()
 
 # Narrow string literals of the library and the repair tool are the bytes
 # that cross to Windows's ANSI functions: Shift-JIS, whatever the source's

@@ -14,6 +14,23 @@ std::wstring Widen(const std::string& text)
     return FromAnsi(text.data(), text.size());
 }
 
+// The error number in decimal. std::to_wstring would link the C runtime's
+// whole printf machinery for it.
+std::wstring Decimal(int number)
+{
+    wchar_t digits[12];
+    wchar_t* first = digits + 12;
+    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number)
+                                    : static_cast<unsigned>(number);
+    do {
+        *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (number < 0)
+        *--first = L'-';
+    return std::wstring(first, digits + 12);
+}
+
 // The wording of the run-time errors that an administrator of these PCs
 // knows from other programs, naming the library and the function.
 std::wstring DescribeBindingError(const BindingError& error)
@@ -34,7 +51,7 @@ std::wstring DescribeCurrentError()
     } catch (const BindingError& error) {
         return DescribeBindingError(error);
     } catch (const RunTimeError& error) {
-        return L"実行時エラー '" + std::to_wstring(error.Number()) + L"':\r\n\r\n" +
+        return L"実行時エラー '" + Decimal(error.Number()) + L"':\r\n\r\n" +
                error.Description();
     } catch (const std::bad_alloc&) {
         return L"実行時エラー '7':\r\n\r\nメモリが不足しています。";

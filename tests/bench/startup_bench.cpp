@@ -1,5 +1,5 @@
 // Time from process start to the program's first visible top-level window,
-// median of ten starts:  startup_bench PROGRAM.exe [RUNS]
+// median of RUNS starts (ten by default):  startup_bench PROGRAM.exe [RUNS]
 #include <windows.h>
 
 #include <algorithm>

@@ -30,11 +30,12 @@ std::string Manifest()
 
 } // namespace
 
-TEST_CASE("the utility is a GUI program whose imports all exist on Windows 2000")
+TEST_CASE("the utility is a terminal-server-aware GUI program whose imports all exist on Windows 2000")
 {
     const PeImage utility(Utility());
     REQUIRE(utility.IsValid());
     CHECK(utility.Subsystem() == IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    CHECK(utility.IsTerminalServerAware());
     for (const PeImport& import : utility.Imports()) {
         CAPTURE(import.library);
         CAPTURE(import.function);

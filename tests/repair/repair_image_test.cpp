@@ -23,12 +23,13 @@ bool FromServiceLibrary(const PeImport& import)
 
 } // namespace
 
-TEST_CASE("vsrepair is a GUI program without resources")
+TEST_CASE("vsrepair is a terminal-server-aware GUI program without resources")
 {
     const PeImage tool = RepairTool();
     REQUIRE(tool.IsValid());
     CHECK_FALSE(tool.IsDll());
     CHECK(tool.Subsystem() == IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    CHECK(tool.IsTerminalServerAware());
     CHECK(tool.ResourceSize() == 0);
 }
 

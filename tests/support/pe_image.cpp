@@ -22,6 +22,7 @@ PeImage::PeImage(const std::string& path) : bytes_(ReadFileBytes(path))
         return;
     characteristics_ = nt.FileHeader.Characteristics;
     subsystem_ = nt.OptionalHeader.Subsystem;
+    dllCharacteristics_ = nt.OptionalHeader.DllCharacteristics;
 
     const size_t sectionTable = dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
                                 nt.FileHeader.SizeOfOptionalHeader;

@@ -27,6 +27,12 @@ public:
     bool IsValid() const { return valid_; }
     bool IsDll() const { return (characteristics_ & IMAGE_FILE_DLL) != 0; }
     WORD Subsystem() const { return subsystem_; }
+    // Whether a Remote Desktop server gives the program the PC's own Windows
+    // folder, not a per-user one.
+    bool IsTerminalServerAware() const
+    {
+        return (dllCharacteristics_ & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE) != 0;
+    }
 
     // The export directory: its library name, ordinal base, number of slots,
     // and the slots that hold a function.
@@ -52,6 +58,7 @@ private:
     bool valid_ = false;
     WORD characteristics_ = 0;
     WORD subsystem_ = 0;
+    WORD dllCharacteristics_ = 0;
     std::string exportName_;
     DWORD ordinalBase_ = 0;
     DWORD exportSlots_ = 0;
