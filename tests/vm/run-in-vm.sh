@@ -14,8 +14,8 @@
 #                  kernel and initramfs are cached in its vm/ folder
 #   VK_VM_MEMORY   guest memory (default 12G; only what is used is taken)
 #   VK_VM_CPUS     guest processors (default: the host's)
-# One guest at a time per build folder; guests of other build folders can
-# run beside it.
+#   VK_VM_LOCK     lock file that lets one guest run at a time on this
+#                  machine (default /tmp/vk-vm-runner.lock); others wait
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -88,13 +88,25 @@ boot_guest() {
     return "$status"
 }
 
+# One guest at a time on the machine: emulated processors are slow, and two
+# guests sharing the host's cores make each test slow enough to time out.
+# The holder's build folder is named so that a waiting caller knows whom.
+take_machine_lock() {
+    local lock=${VK_VM_LOCK:-/tmp/vk-vm-runner.lock}
+    exec 9>>"$lock"
+    if ! flock -n 9; then
+        echo "run-in-vm: waiting for the guest of $(cat "$lock.holder" 2>/dev/null || echo another build) to end" >&2
+        flock 9
+    fi
+    echo "$build" > "$lock.holder"
+}
+
 main() {
     [ $# -gt 0 ] || { echo "usage: run-in-vm.sh COMMAND [ARGS...]" >&2; exit 2; }
     case $build in *[[:space:]]*) echo "run-in-vm: the build folder's path must have no blanks" >&2; exit 2 ;; esac
     check_tools
     "$here/prepare-guest.sh" "$vm"
-    exec 9>"$vm/lock"
-    flock -n 9 || { echo "run-in-vm: waiting for the other guest of $build to end" >&2; flock 9; }
+    take_machine_lock
     write_job "$@"
     rm -rf "$vm/tmp"
     boot_guest || { echo "run-in-vm: qemu failed (guest's console: $vm/console.log)" >&2; exit 125; }
