@@ -53,11 +53,13 @@ mount_build_folder() {
 
 # Copies what the command wrote (test logs, pictures) back to the host's
 # build folder: regular files, folders and links, not the overlay's marks of
-# deleted files (deletions stay in the guest), not the prefixes (hundreds
-# of megabytes of no use to the host).
+# deleted files (deletions stay in the guest), not the runner's own folder
+# vm/ (the status goes there directly), not the Wine prefixes (the
+# tests' and the demo PC: hundreds of megabytes of no use to a host that
+# cannot run them).
 save_results() {
     (cd /vk/upper/data &&
-        find . \( -path ./vm/tmp -o -path ./wine-template \) -prune -o \
+        find . \( -path ./vm -o -path "./wine-template*" -o -path "./demo-pc*" \) -prune -o \
              \( -type f -o -type d -o -type l \) -print0 |
         tar --null --no-recursion -T - -cf - | tar -C /vk/share -xf -)
 }
