@@ -25,13 +25,13 @@ kernel_argument() {
     done
 }
 
-# Fresh /tmp and /run: the host's leftovers (X server locks, sockets) must
-# not be seen by the guest's programs.
+# A fresh /run: the host's sockets and pid files there mean nothing in the
+# guest. /tmp stays the host's (writable through the overlay): a clone or
+# build folder may live there.
 mount_local_filesystems() {
     mkdir -p /dev/pts /dev/shm
     mount -t devpts -o gid=5,mode=620 devpts /dev/pts
     mount -t tmpfs -o mode=1777 shm /dev/shm
-    mount -t tmpfs -o mode=1777 tmp /tmp
     mount -t tmpfs -o mode=755 run /run
     busybox ip link set lo up 2>/dev/null || true
 }
