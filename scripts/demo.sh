@@ -6,21 +6,36 @@
 # and the folder dialog, and saves pictures of them. Can be run again: the
 # demo PC is made afresh each time.
 #   VK_BUILD_DIR   build folder (default: build/ in the clone)
+# Where this machine cannot execute 32-bit x86 code it builds here and runs
+# the rest of the demo, headless, in the emulated guest of tests/vm/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VK_BUILD_DIR:-$root/build}
+. "$root/scripts/lib/ia32.sh"
+
+build_demo() {
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver >/dev/null
+}
+
+if [ -z "${VK_UNDER_XVFB:-}" ] && [ -z "${VK_DEMO_IN_GUEST:-}" ]; then
+    "$root/scripts/install-deps.sh"
+    if ! can_run_32bit; then
+        build_demo
+        echo "demo: this machine cannot execute 32-bit x86 code (IA-32 emulation is off): the demo runs headless in an emulated x86-64 guest"
+        VK_BUILD_DIR=$build VK_DEMO_IN_GUEST=1 VK_DEMO_HEADLESS=1 exec "$root/tests/vm/run-in-vm.sh" "$0" "$@"
+    fi
+fi
 
 headless=${VK_DEMO_HEADLESS:-}
 [ -n "${DISPLAY:-}" ] && [ -z "${VK_UNDER_XVFB:-}" ] || headless=1
 if [ -n "$headless" ] && [ -z "${VK_UNDER_XVFB:-}" ]; then
-    "$root/scripts/install-deps.sh"
     echo "demo: no display, running under Xvfb"
     VK_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
-[ -n "${VK_UNDER_XVFB:-}" ] || "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver >/dev/null
+# In the guest the host has built already.
+[ -n "${VK_DEMO_IN_GUEST:-}" ] || build_demo
 
 . "$root/scripts/lib/demo-pc.sh"
 prefix="$build/demo-pc"
