@@ -88,6 +88,7 @@ void FrmOption::ShowModal(HWND owner)
     owner_ = owner;
     if (!CreateDialogWindow())
         return;
+    SaveFocus(owner_);
     EnableWindow(owner_, FALSE);
     RunHandler(window_, [this] { Form_Load(); });
     ShowWindow(window_, SW_SHOWNORMAL);

@@ -70,6 +70,14 @@ void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC pro
     RegisterClassExW(&windowClass);
 }
 
+void SaveFocus(HWND window)
+{
+    // Without a focused control (a disabled button has lost it) the last
+    // claim stands.
+    if (HWND focus = FocusedControl(window))
+        RememberFocus(window, focus);
+}
+
 void RememberFocus(HWND window, HWND control)
 {
     SetPropW(window, kFocusProperty, control);
@@ -83,9 +91,7 @@ void ForgetFocus(HWND window)
 void KeepFocusAcrossActivation(HWND window, WPARAM activation)
 {
     if (LOWORD(activation) == WA_INACTIVE) {
-        // A disabled button has lost the focus already and keeps its claim.
-        if (HWND focus = FocusedControl(window))
-            RememberFocus(window, focus);
+        SaveFocus(window);
         return;
     }
     if (HIWORD(activation) != 0)

@@ -18,6 +18,10 @@ void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC pro
 // when it is activated again; the first control of the keyboard order that
 // can take it when none was saved, or the saved one can no longer.
 void KeepFocusAcrossActivation(HWND window, WPARAM activation);
+// Notes the focus of `window` when one of its controls has it. Called before
+// anything disables the window (a modal dialog or message box it owns):
+// disabling takes the focus away before the window is deactivated.
+void SaveFocus(HWND window);
 void RememberFocus(HWND window, HWND control);
 void ForgetFocus(HWND window);
 
