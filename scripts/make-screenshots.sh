@@ -8,6 +8,7 @@
 #   folder-dialog-144dpi.png         the folder dialog at 144 DPI
 # Run it again after a change to a window, and look at every picture.
 #   VK_BUILD_DIR   build folder (default: build/ in the clone)
+#   VK_PICTURES_DIR where the pictures go (default: docs/ in the clone)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VK_BUILD_DIR:-$root/build}
@@ -21,7 +22,7 @@ fi
 
 . "$root/scripts/lib/demo-pc.sh"
 . "$root/tests/wine/setup/lib/dpi.sh"
-docs="$root/docs"
+docs=${VK_PICTURES_DIR:-$root/docs}
 
 # shoot KIND DPI STEP [ARG] PICTURE: one picture on a fresh demo PC of KIND
 # whose screen has DPI.
@@ -37,7 +38,7 @@ shoot() {
     save_picture "$prefix" "${step/grant-history/history}" "$docs/$picture"
     WINEPREFIX="$prefix" wineserver -k
     rm -rf "$prefix"
-    echo "screenshots: docs/$picture"
+    echo "screenshots: $docs/$picture"
 }
 
 shoot full 96 main main-window.png
