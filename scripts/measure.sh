@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Prints the figures that the notes quote: binary sizes, export and import
 # tables, the utility's start-up time beside a minimal window program's
-# (median of 20 starts each, and their ratio),
-# the time to build the history text of a 10,000-line log, and the share of
-# test code. Uses the build folder of scripts/test.sh.
+# (median of 20 starts each, and their ratio), the time to build the history
+# text of a 10,000-line log, whether each text of the two windows fits its
+# control at 96, 120 and 144 DPI (also with other stand-ins for
+# ＭＳ Ｐゴシック where their fonts are installed: fonts-horai-umefont, whose
+# Ume P Gothic has its metrics, fonts-vlgothic, fonts-migmix), and the share
+# of test code. Uses the build folder of scripts/test.sh.
 #   VK_BUILD_DIR   build folder (default: build/ in the clone)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +45,23 @@ awk -v m="$(median "$minimal")" -v u="$(median "$utility")" \
 echo
 echo "== history view"
 in_prefix bench_history_text.exe
+
+echo
+echo "== text fit: each text's extent in its window's font against its control"
+text_fit() {
+    local dpi
+    for dpi in 96 120 144; do
+        local setup="applications-folder ${1:+standin-font}"
+        [ "$dpi" = 96 ] || setup="$setup dpi-$dpi"
+        VK_STANDIN_FONT="${1:-}" VK_PREFIX_SETUP="$setup" in_prefix bench_text_fit.exe
+    done
+}
+text_fit
+for face in "Ume P Gothic" "VL PGothic" "MigMix 1P"; do
+    fc-list : family | tr , '\n' | grep -qx "$face" || continue
+    echo "-- the same with ＭＳ Ｐゴシック drawn with $face"
+    text_fit "$face"
+done
 
 echo
 echo "== lines of code (non-blank), product and tests"

@@ -119,7 +119,8 @@ int FrmMain::Run()
     UpdateWindow(window_);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageW(window_, &message))
+        if (TranslateDialogKey(window_, message, DefaultButton()) ||
+            IsDialogMessageW(window_, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -231,6 +232,9 @@ void FrmMain::OnCommand(int id, int code)
     case kCmdView: CmdView_Click(); break;
     case kCmdAdd: cmdAdd_Click(); break;
     case kCmdExit: CmdExit_Click(); break;
+    // Esc closes the main window as 閉じる does: the window is a dialog of
+    // buttons, and Esc is a dialog's way out.
+    case IDCANCEL: CmdExit_Click(); break;
     case kChkFont: chkFont_Click(); break;
     }
 }
@@ -299,6 +303,11 @@ void FrmMain::cmdAdd_Click()
 void FrmMain::CmdExit_Click()
 {
     DestroyWindow(window_);
+}
+
+HWND FrmMain::DefaultButton() const
+{
+    return nullptr; // Enter presses only the focused button
 }
 
 HWND FrmMain::Control(int id) const

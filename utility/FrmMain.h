@@ -40,6 +40,7 @@ private:
 
     bool CreateMainWindow();
     void AskForRestart();
+    HWND DefaultButton() const;
     HWND Control(int id) const;
     void SetCaption(int id, const wchar_t* text);
     bool Refuse(const wchar_t* text, UINT style);

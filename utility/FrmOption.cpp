@@ -80,20 +80,45 @@ FrmOption::FrmOption(HINSTANCE instance) : instance_(instance), fonts_(scale_) {
 FrmOption::~FrmOption()
 {
     if (window_ != nullptr)
-        DestroyWindow(window_);
+        Unload();
 }
 
-void FrmOption::ShowModal(HWND blocked)
+void FrmOption::ShowModal(HWND owner)
 {
+    owner_ = owner;
     if (!CreateDialogWindow())
         return;
-    EnableWindow(blocked, FALSE);
+    SaveFocus(owner_);
+    EnableWindow(owner_, FALSE);
     RunHandler(window_, [this] { Form_Load(); });
     ShowWindow(window_, SW_SHOWNORMAL);
     UpdateWindow(window_);
     RunModalLoop();
-    EnableWindow(blocked, TRUE);
-    SetActiveWindow(blocked);
+}
+
+void FrmOption::Unload()
+{
+    // The owner is enabled before the dialog goes: Windows then hands the
+    // activation back to it, and not to another program's window.
+    EnableWindow(owner_, TRUE);
+    DestroyWindow(window_);
+}
+
+bool FrmOption::TranslateKey(const MSG& message)
+{
+    HWND list = Control(kDir1);
+    if (IsKeyDown(message, VK_RETURN) && message.hwnd == list) {
+        // Enter on the folder list opens the highlighted folder, as a
+        // double-click does; everywhere else it presses 実行.
+        SendMessageW(window_, WM_COMMAND, MAKEWPARAM(kDir1, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+        return true;
+    }
+    return TranslateDialogKey(window_, message, DefaultButton());
+}
+
+HWND FrmOption::DefaultButton() const
+{
+    return Control(kCmdOK);
 }
 
 void FrmOption::RunModalLoop()
@@ -105,10 +130,10 @@ void FrmOption::RunModalLoop()
             // The program is ending: let the main loop see it too.
             PostQuitMessage(static_cast<int>(message.wParam));
             if (window_ != nullptr)
-                DestroyWindow(window_);
+                Unload();
             return;
         }
-        if (window_ != nullptr && IsDialogMessageW(window_, &message))
+        if (window_ != nullptr && (TranslateKey(message) || IsDialogMessageW(window_, &message)))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -119,11 +144,12 @@ bool FrmOption::CreateDialogWindow()
 {
     RegisterFormClass(instance_, VK_UTL_OPTION_CLASS, FormWindowProc<FrmOption>);
 
-    // Owned by no window, as the main window opens it.
+    // Owned by the main window: no taskbar button of its own, always above
+    // its owner, and brought forward when the disabled owner is clicked.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     window_ = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, VK_UTL_OPTION_CLASS,
                               kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+                              CW_USEDEFAULT, owner_, nullptr, instance_, this);
     return window_ != nullptr;
 }
 
@@ -136,10 +162,6 @@ LRESULT FrmOption::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
-    case WM_MEASUREITEM:
-        if (wParam == kDir1)
-            dir1_.Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        return TRUE;
     case WM_DRAWITEM:
         if (wParam == kDir1)
             dir1_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -156,7 +178,9 @@ void FrmOption::OnCreate()
     CreateControls(window_, kControls, sizeof kControls / sizeof kControls[0], fonts_, scale_);
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(kFormFontSize)), FALSE);
     SizeClientArea(window_, kClientWidth, kClientHeight, scale_);
-    dir1_.Attach(Control(kDir1), [this] { Dir1_Change(); });
+    dir1_.Attach(Control(kDir1), [](void* form) { static_cast<FrmOption*>(form)->Dir1_Change(); },
+                 this);
+    ShowDefaultButton(window_, DefaultButton());
 }
 
 void FrmOption::OnCommand(int id, int code)
@@ -170,15 +194,11 @@ void FrmOption::OnCommand(int id, int code)
         if (code == LBN_DBLCLK)
             dir1_.OpenSelected();
         break;
-    case IDOK:
-        // Enter on the folder list opens the highlighted folder.
-        if (GetFocus() == Control(kDir1))
-            dir1_.OpenSelected();
-        break;
     case kCmdOK:
         if (code == BN_CLICKED)
             CmdOK_Click();
         break;
+    case IDCANCEL: // Esc, as 閉じる
     case kCmdClose:
         if (code == BN_CLICKED)
             CmdClose_Click();
@@ -201,6 +221,7 @@ void FrmOption::Form_Load()
             ShowWindow(Control(id), SW_HIDE);
         return;
     }
+    FitDropDownToEntries(drives);
     SendMessageW(drives, CB_SETCURSEL, 0, 0);
     cmbDrive_Click();
     dir1_.SetPath(Text(kCmbDrive).substr(0, 2) + L"\\");
@@ -241,7 +262,7 @@ void FrmOption::CmdOK_Click()
 
 void FrmOption::CmdClose_Click()
 {
-    DestroyWindow(window_);
+    Unload();
 }
 
 HWND FrmOption::Control(int id) const

@@ -16,9 +16,9 @@ public:
     FrmOption(const FrmOption&) = delete;
     FrmOption& operator=(const FrmOption&) = delete;
 
-    // Loads the dialog afresh and shows it modally: `blocked` (the main
-    // window) takes no input until the dialog is closed.
-    void ShowModal(HWND blocked);
+    // Loads the dialog afresh and shows it modally, owned by `owner` (the
+    // main window), which takes no input until the dialog is closed.
+    void ShowModal(HWND owner);
 
 private:
     template <typename Form>
@@ -35,10 +35,14 @@ private:
 
     bool CreateDialogWindow();
     void RunModalLoop();
+    bool TranslateKey(const MSG& message);
+    HWND DefaultButton() const;
+    void Unload();
     HWND Control(int id) const;
     std::wstring Text(int id) const;
 
     HINSTANCE instance_;
+    HWND owner_ = nullptr;
     HWND window_ = nullptr;
     TwipsScale scale_;
     FormFonts fonts_;

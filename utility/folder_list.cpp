@@ -2,12 +2,17 @@
 
 #include "run_time_error.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+
 #include <algorithm>
 
 namespace {
 
+// At 96 DPI; scaled with the screen's.
 const int kIndentPixels = 12;
-const int kImageWidth = 16;
+const int kMarginPixels = 2;
+const int kDesignDpi = 96;
 const int kDeviceUnavailable = 68; // the classic "device unavailable" error
 
 bool IsDriveRoot(const std::wstring& path)
@@ -60,36 +65,38 @@ bool ReadSubfolders(const std::wstring& folder, std::vector<std::wstring>& names
     return true;
 }
 
-// Owns one GDI object.
-template <typename T>
-class GdiObject {
-public:
-    explicit GdiObject(T object) : object_(object) {}
-    ~GdiObject() { DeleteObject(object_); }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    T Get() const { return object_; }
+using ShGetFileInfo = DWORD_PTR(WINAPI*)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT);
 
-private:
-    T object_;
-};
-
-// A small folder, open or closed, with its top-left corner at (x, y).
-void DrawFolder(HDC dc, int x, int y, bool open)
+// The system image list's index of the small folder icon, and the list.
+int FolderIconIndex(ShGetFileInfo getInfo, UINT extraFlags, HIMAGELIST& images)
 {
-    GdiObject<HBRUSH> fill(CreateSolidBrush(open ? RGB(255, 236, 139) : RGB(240, 200, 80)));
-    GdiObject<HPEN> outline(CreatePen(PS_SOLID, 1, RGB(128, 96, 0)));
-    HGDIOBJ oldBrush = SelectObject(dc, fill.Get());
-    HGDIOBJ oldPen = SelectObject(dc, outline.Get());
-    const POINT tab[] = {{x + 1, y + 4}, {x + 1, y + 2}, {x + 6, y + 2}, {x + 7, y + 4}};
-    Polygon(dc, tab, 4);
-    Rectangle(dc, x + 1, y + 4, x + 15, y + 13);
-    if (open) {
-        const POINT lid[] = {{x + 1, y + 13}, {x + 4, y + 7}, {x + 16, y + 7}, {x + 14, y + 13}};
-        Polygon(dc, lid, 4);
-    }
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
+    SHFILEINFOW info = {};
+    const DWORD_PTR list =
+        getInfo(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
+                SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES | extraFlags);
+    if (list == 0)
+        return -1;
+    images = reinterpret_cast<HIMAGELIST>(list);
+    return info.iIcon;
+}
+
+int TextHeight(HWND control)
+{
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return metrics.tmHeight;
+}
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
 }
 
 } // namespace
@@ -104,10 +111,45 @@ std::wstring FolderListPath(const std::wstring& path)
     return result;
 }
 
-void FolderList::Attach(HWND listBox, std::function<void()> onChange)
+FolderIcons::FolderIcons() : shell_(LoadLibraryW(L"shell32.dll"))
+{
+    if (shell_ == nullptr)
+        return;
+    const auto getInfo = reinterpret_cast<ShGetFileInfo>(
+        reinterpret_cast<void*>(GetProcAddress(shell_, "SHGetFileInfoW")));
+    if (getInfo == nullptr)
+        return;
+    closed_ = FolderIconIndex(getInfo, 0, images_);
+    open_ = FolderIconIndex(getInfo, SHGFI_OPENICON, images_);
+    int width = 0;
+    int height = 0;
+    if (images_ != nullptr && ImageList_GetIconSize(images_, &width, &height))
+        size_ = {width, height};
+}
+
+FolderIcons::~FolderIcons()
+{
+    if (shell_ != nullptr)
+        FreeLibrary(shell_);
+}
+
+void FolderIcons::Draw(HDC dc, int x, int y, bool open) const
+{
+    const int index = open ? open_ : closed_;
+    if (images_ != nullptr && index >= 0)
+        ImageList_Draw(images_, index, dc, x, y, ILD_TRANSPARENT);
+}
+
+void FolderList::Attach(HWND listBox, ChangeHandler onChange, void* context)
 {
     list_ = listBox;
-    onChange_ = std::move(onChange);
+    onChange_ = onChange;
+    context_ = context;
+    const int dpi = ScreenDpi();
+    indent_ = MulDiv(kIndentPixels, dpi, kDesignDpi);
+    margin_ = MulDiv(kMarginPixels, dpi, kDesignDpi);
+    const int itemHeight = std::max<int>(icons_.Size().cy, TextHeight(list_)) + margin_;
+    SendMessageW(list_, LB_SETITEMHEIGHT, 0, itemHeight);
 }
 
 void FolderList::SetPath(const std::wstring& requested)
@@ -132,8 +174,8 @@ void FolderList::SetPath(const std::wstring& requested)
     for (const std::wstring& name : subfolders)
         entries.push_back({Child(path, name), name, static_cast<int>(chain.size()), false});
     Fill(path, std::move(entries));
-    if (onChange_)
-        onChange_();
+    if (onChange_ != nullptr)
+        onChange_(context_);
 }
 
 void FolderList::Fill(const std::wstring& path, std::vector<Entry> entries)
@@ -160,11 +202,6 @@ void FolderList::OpenSelected()
         SetPath(entries_[selected].path);
 }
 
-void FolderList::Measure(MEASUREITEMSTRUCT& item) const
-{
-    item.itemHeight = std::max<UINT>(item.itemHeight, 16);
-}
-
 void FolderList::Draw(const DRAWITEMSTRUCT& item) const
 {
     if (item.itemID == static_cast<UINT>(-1) || item.itemID >= entries_.size())
@@ -174,12 +211,13 @@ void FolderList::Draw(const DRAWITEMSTRUCT& item) const
     HDC dc = item.hDC;
     FillRect(dc, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
 
-    const int x = item.rcItem.left + 2 + entry.depth * kIndentPixels;
+    const int x = item.rcItem.left + margin_ + entry.depth * indent_;
     const int height = item.rcItem.bottom - item.rcItem.top;
-    DrawFolder(dc, x, item.rcItem.top + (height - 14) / 2, entry.open);
+    const SIZE icon = icons_.Size();
+    icons_.Draw(dc, x, item.rcItem.top + (height - icon.cy) / 2, entry.open);
 
     RECT text = item.rcItem;
-    text.left = x + kImageWidth + 3;
+    text.left = x + icon.cx + margin_;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     DrawTextW(dc, entry.name.c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);

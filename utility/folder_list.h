@@ -1,25 +1,50 @@
 // Dir1's folder list: an owner-drawn list box that behaves like a classic
 // directory list box. It shows the chain of folders from the drive root to
 // the current folder, then the current folder's subfolders, indented, with
-// folder images. Opening a folder (double-click or Enter) makes it current;
-// highlighting one does not. Paths read "C:\" for a root and have no
+// the shell's folder icons. Opening a folder (double-click or Enter) makes
+// it current; highlighting one does not. Paths read "C:\" for a root and have no
 // trailing backslash below it.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
+// The shell's small folder icons, closed and open, from the system image
+// list; shell32 is loaded only while the list needs it.
+class FolderIcons {
+public:
+    FolderIcons();
+    ~FolderIcons();
+    FolderIcons(const FolderIcons&) = delete;
+    FolderIcons& operator=(const FolderIcons&) = delete;
+
+    SIZE Size() const { return size_; }
+    // Draws the icon with its top-left corner at (x, y); nothing when the
+    // shell gave none.
+    void Draw(HDC dc, int x, int y, bool open) const;
+
+private:
+    HMODULE shell_ = nullptr;
+    HIMAGELIST images_ = nullptr; // the system's: never destroyed here
+    int closed_ = -1;
+    int open_ = -1;
+    SIZE size_ = {0, 0};
+};
+
 class FolderList {
 public:
+    using ChangeHandler = void (*)(void* context);
+
     FolderList() = default;
     FolderList(const FolderList&) = delete;
     FolderList& operator=(const FolderList&) = delete;
 
-    // Takes over the list box; `onChange` runs after every change of the path.
-    void Attach(HWND listBox, std::function<void()> onChange);
+    // Takes over the list box, whose font is set; `onChange(context)` runs
+    // after every change of the path.
+    void Attach(HWND listBox, ChangeHandler onChange, void* context);
 
     const std::wstring& Path() const { return path_; }
     // Makes `path` current (no change when it is current already). Raises a
@@ -28,7 +53,6 @@ public:
     // Opens the highlighted folder, as a double-click does.
     void OpenSelected();
 
-    void Measure(MEASUREITEMSTRUCT& item) const;
     void Draw(const DRAWITEMSTRUCT& item) const;
 
 private:
@@ -41,7 +65,11 @@ private:
     void Fill(const std::wstring& path, std::vector<Entry> entries);
 
     HWND list_ = nullptr;
-    std::function<void()> onChange_;
+    ChangeHandler onChange_ = nullptr;
+    void* context_ = nullptr;
+    FolderIcons icons_;
+    int indent_ = 0; // pixels per level, at the screen's DPI
+    int margin_ = 0;
     std::wstring path_;
     std::vector<Entry> entries_;
 };

@@ -23,7 +23,8 @@ KindStyle StyleOf(ControlKind kind)
     case ControlKind::Label:
         return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
     case ControlKind::Button:
-        return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+        // BS_NOTIFY: the window hears the focus move, to draw the default.
+        return {L"BUTTON", BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, 0};
     case ControlKind::CheckBox:
         // Three states that code sets; the form decides what a click does.
         return {L"BUTTON", BS_3STATE | WS_TABSTOP, 0};
@@ -166,19 +167,63 @@ void CreateControls(HWND window, const ControlSpec* specs, size_t count, const F
     OrderForKeyboard(window, specs, count);
 }
 
+namespace {
+
+RECT WorkAreaOf(HWND window)
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    return monitor.rcWork;
+}
+
+// Where a window of `size` starts so that it is centred on `anchor`, yet
+// wholly inside [low, high) when it fits there.
+LONG Centred(LONG anchorLow, LONG anchorHigh, LONG size, LONG low, LONG high)
+{
+    const LONG start = anchorLow + (anchorHigh - anchorLow - size) / 2;
+    return std::max(low, std::min(start, high - size));
+}
+
+} // namespace
+
 void SizeClientArea(HWND window, int width, int height, const TwipsScale& scale)
 {
     RECT frame = {0, 0, scale.X(width), scale.Y(height)};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
-    const int windowWidth = frame.right - frame.left;
-    const int windowHeight = frame.bottom - frame.top;
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int left = work.left + std::max(0L, (work.right - work.left - windowWidth) / 2);
-    const int top = work.top + std::max(0L, (work.bottom - work.top - windowHeight) / 2);
+    const LONG windowWidth = frame.right - frame.left;
+    const LONG windowHeight = frame.bottom - frame.top;
+    HWND owner = GetWindow(window, GW_OWNER);
+    const RECT work = WorkAreaOf(owner != nullptr ? owner : window);
+    RECT anchor = work;
+    if (owner != nullptr)
+        GetWindowRect(owner, &anchor);
+    const LONG left = Centred(anchor.left, anchor.right, windowWidth, work.left, work.right);
+    const LONG top = Centred(anchor.top, anchor.bottom, windowHeight, work.top, work.bottom);
     SetWindowPos(window, nullptr, left, top, windowWidth, windowHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FitDropDownToEntries(HWND combo)
+{
+    HDC dc = GetDC(combo);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::vector<wchar_t> entry(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
+        SIZE extent = {};
+        GetTextExtentPoint32W(dc, entry.data(), lstrlenW(entry.data()), &extent);
+        widest = std::max(widest, extent.cx);
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(combo, dc);
+    // The list's border and the margin its items are drawn with, and room
+    // for its scroll bar.
+    const int margins = 4 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL);
+    SendMessageW(combo, CB_SETDROPPEDWIDTH, widest + margins, 0);
 }
 
 namespace {

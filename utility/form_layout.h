@@ -75,8 +75,13 @@ void CreateControls(HWND window, const ControlSpec* specs, size_t count, const F
                     const TwipsScale& scale);
 
 // Sizes a window so that its client area is `width` x `height` twips, and
-// centres it on the screen.
+// centres it on its owner, or on the screen when it has none, inside the
+// work area of that monitor.
 void SizeClientArea(HWND window, int width, int height, const TwipsScale& scale);
+
+// Makes a drop-down list as wide as its longest entry in the combo box's
+// font (never narrower than the box), so that a long entry can be read.
+void FitDropDownToEntries(HWND combo);
 
 // The control with `id` anywhere below `window` (controls of frames included).
 HWND FindControl(HWND window, int id);

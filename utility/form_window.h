@@ -1,6 +1,7 @@
 // What the utility's two windows share: their window class, the procedure
-// that hands every message to the form object, and the button that stays
-// disabled while its handler runs.
+// that hands every message to the form object, the keyboard focus that
+// survives a change of the active window, the keys of a dialog, and the
+// button that stays disabled while its handler runs.
 #pragma once
 
 #include "busy_cursor.h"
@@ -12,10 +13,39 @@
 // and the 3-D face colour behind the controls.
 void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure);
 
+// The focus of a window, kept as dialog boxes keep it: saved when the
+// window is deactivated (another program, a message box) and given back
+// when it is activated again; the first control of the keyboard order that
+// can take it when none was saved, or the saved one can no longer.
+void KeepFocusAcrossActivation(HWND window, WPARAM activation);
+// Notes the focus of `window` when one of its controls has it. Called before
+// anything disables the window (a modal dialog or message box it owns):
+// disabling takes the focus away before the window is deactivated.
+void SaveFocus(HWND window);
+void RememberFocus(HWND window, HWND control);
+void ForgetFocus(HWND window);
+
+// Push buttons look as a dialog's do: the focused one is drawn as the
+// default (the one Enter presses), and `defaultButton` (may be null) when
+// the focus is on no button. Called with the buttons' focus notifications.
+void ShowDefaultButton(HWND window, HWND defaultButton);
+void FollowButtonFocus(HWND window, HWND control, int notification, HWND defaultButton);
+
+// Enter and Esc, as dialog boxes take them, unless the focused control
+// wants the key itself (an open drop-down list): Enter presses the focused
+// push button, else `defaultButton` when it can be pressed; Esc is the
+// window's cancel (WM_COMMAND IDCANCEL). True when the key was taken.
+bool TranslateDialogKey(HWND window, const MSG& message, HWND defaultButton);
+bool IsKeyDown(const MSG& message, WPARAM key);
+// Presses a button as a click does: the form hears BN_CLICKED.
+void PressButton(HWND button);
+
 // The window procedure of the class of `Form`. The Form object passed to
 // CreateWindowExW receives its window in `window_` and every message in
 // HandleMessage; an error that a handler raises is reported and ends the
 // program. While a form is busy, the pointer stays the hourglass.
+// `Form::DefaultButton()` names the button Enter presses when the focus is
+// on no button (null for none).
 template <typename Form>
 LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -27,28 +57,41 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (form == nullptr)
         return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_SETCURSOR && BusyCursor::IsBusy()) {
+    switch (message) {
+    case WM_SETCURSOR:
+        if (!BusyCursor::IsBusy())
+            break;
         SetCursor(BusyCursor::Hourglass());
         return TRUE;
-    }
-    if (message == WM_DESTROY) {
+    case WM_ACTIVATE:
+        KeepFocusAcrossActivation(window, wParam);
+        return 0;
+    case WM_COMMAND:
+        FollowButtonFocus(window, reinterpret_cast<HWND>(lParam), HIWORD(wParam),
+                          form->DefaultButton());
+        break;
+    case WM_DESTROY:
         // The object may outlive its window: it hears nothing more from it.
+        ForgetFocus(window);
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         form->window_ = nullptr;
+        break;
     }
     LRESULT result = 0;
     RunHandler(window, [&] { result = form->HandleMessage(window, message, wParam, lParam); });
     return result;
 }
 
-// Disables a button for as long as its handler runs.
+// Disables a button for as long as its handler runs. A button that had the
+// focus gets it back once it is enabled again (a disabled control loses it).
 class DisabledWhileRunning {
 public:
-    explicit DisabledWhileRunning(HWND button) : button_(button) { EnableWindow(button_, FALSE); }
-    ~DisabledWhileRunning() { EnableWindow(button_, TRUE); }
+    explicit DisabledWhileRunning(HWND button);
+    ~DisabledWhileRunning();
     DisabledWhileRunning(const DisabledWhileRunning&) = delete;
     DisabledWhileRunning& operator=(const DisabledWhileRunning&) = delete;
 
 private:
     HWND button_;
+    bool hadFocus_;
 };

@@ -1,6 +1,7 @@
 # A demo PC: a Wine prefix of its own with the maker's applications set up
 # as on a customer's PC. Sourced by demo.sh and make-screenshots.sh.
 #   make_demo_pc PREFIX BIN [bare]
+#     A copy of VK_TEMPLATE_PREFIX when it is set, else a new prefix:
 #     Windows 7, Japanese code page and fonts, the applications' ini files in
 #     C:\windows naming folders under C:\VESKA (with files in them),
 #     C:\VESKADAT, and a second fixed NTFS drive D: named DATA. With "bare",
@@ -24,7 +25,12 @@ write_ini() {
 make_demo_pc() {
     local prefix=$1 bin=$2 kind=${3:-full}
     rm -rf "$prefix"
-    "$root/tests/wine/make-template-prefix.sh" "$prefix"
+    # A copy of a ready template is much faster than a new Windows.
+    if [ -n "${VK_TEMPLATE_PREFIX:-}" ] && [ -d "$VK_TEMPLATE_PREFIX" ]; then
+        cp -a "$VK_TEMPLATE_PREFIX" "$prefix"
+    else
+        "$root/tests/wine/make-template-prefix.sh" "$prefix"
+    fi
     mkdir -p "$prefix/drive_c/VESKA/Tools" "$prefix/drive_c/shots"
     cp "$bin/VK_UTL.exe" "$bin/VKSVC.dll" "$prefix/drive_c/VESKA/Tools/"
     cp "$bin/demo_driver.exe" "$prefix/drive_c/shots/"

@@ -2,7 +2,8 @@
 // saves a picture of each step as a BMP file:
 //   demo_driver FOLDER main            the main window            -> main.bmp
 //   demo_driver FOLDER grant-history   the grant, then the history -> history.bmp
-//   demo_driver FOLDER dialog NAME     the folder dialog with C:\NAME opened -> dialog.bmp
+//   demo_driver FOLDER dialog NAME     the folder dialog with C:\NAME opened,
+//                                      the dialog's window alone   -> dialog.bmp
 // The utility must already run; the driver leaves it running.
 #include "FrmMain_ids.h"
 #include "FrmOption_ids.h"
@@ -73,6 +74,13 @@ bool SaveScreen(const RECT& area, const std::wstring& path)
     return saved;
 }
 
+RECT WindowArea(HWND window)
+{
+    RECT area;
+    GetWindowRect(window, &area);
+    return area;
+}
+
 RECT Around(const std::vector<HWND>& windows)
 {
     RECT all = {};
@@ -112,6 +120,7 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3)
         return Fail("usage: demo_driver FOLDER main|grant-history|dialog NAME");
+    vkui::BecomeDpiAware(); // the windows' own pixels at any DPI
     const std::wstring folder = argv[1];
     const std::wstring step = argv[2];
     HWND main = WaitForClass(VK_UTL_MAIN_CLASS);
@@ -150,7 +159,7 @@ int wmain(int argc, wchar_t** argv)
         SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(kDir1, LBN_DBLCLK),
                      reinterpret_cast<LPARAM>(list));
         Settle();
-        return SaveScreen(Around({dialog}), folder + L"\\dialog.bmp") ? 0 : Fail("cannot save");
+        return SaveScreen(WindowArea(dialog), folder + L"\\dialog.bmp") ? 0 : Fail("cannot save");
     }
     return Fail("unknown step");
 }

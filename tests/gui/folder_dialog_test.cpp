@@ -8,6 +8,8 @@
 
 #include <doctest.h>
 
+#include <cstdlib>
+
 using namespace gui;
 using vkui::BoxIcon;
 
@@ -76,11 +78,21 @@ struct FolderDialog {
         Click(Control(main, kCmdAdd));
         dialog = vkui::WaitForWindow(utility.Program(), {L"", VK_UTL_OPTION_CLASS});
     }
-    void Close()
+    void Close() { Click((*this)[kCmdClose]); WaitUntilClosed(); }
+    bool WaitUntilClosed() const
     {
-        Click((*this)[kCmdClose]);
-        for (int i = 0; i < 500 && IsWindow(dialog); ++i)
-            Sleep(10);
+        return vkui::WaitUntil([&] { return !IsWindow(dialog); });
+    }
+    HWND Focus() const { return vkui::FocusedControl(dialog); }
+    // Tabs until `id` has the focus (the keyboard order is a ring).
+    bool TabTo(int id) const
+    {
+        for (int i = 0; i < 8; ++i) {
+            if (vkui::WaitUntil([&] { return Focus() == (*this)[id]; }, 500))
+                return true;
+            vkui::PressKey(VK_TAB);
+        }
+        return false;
     }
     HWND operator[](int id) const { return Control(dialog, id); }
 
@@ -151,11 +163,38 @@ TEST_CASE("the dialog lists the fixed NTFS drives and opens at the first one's r
     CHECK(Caption(dialog[kLblACL]) ==
           L"Usersグループにフルアクセス権限を付与したいフォルダのパスを指定してください。");
 
+    // Modal as Windows dialogs are: owned by the main window, centred on it,
+    // active, the focus on the first control with its rectangle shown.
+    CHECK(vkui::Owner(dialog.dialog) == dialog.main);
+    RECT inner, outer;
+    GetWindowRect(dialog.dialog, &inner);
+    GetWindowRect(dialog.main, &outer);
+    CHECK(std::abs((inner.left + inner.right) - (outer.left + outer.right)) <= 1);
+    CHECK(std::abs((inner.top + inner.bottom) - (outer.top + outer.bottom)) <= 1);
+    CHECK(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == dialog.dialog; }));
+    CHECK(vkui::WaitUntil([&] { return dialog.Focus() == dialog[kCmbDrive]; }));
+    CHECK(vkui::ShowsFocusRectangle(dialog[kCmbDrive]));
+
+    // Closed, it hands the activation back to the main window, whose focus
+    // is where it was: on the add button, which the click focused.
     dialog.Close();
     CHECK(IsEnabled(dialog.main));
+    CHECK(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == dialog.main; }));
+    CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(dialog.main) == Control(dialog.main, kCmdAdd); }));
+
     dialog.Open();
     REQUIRE(dialog.dialog != nullptr);
     CHECK(dialog.Drives() == std::vector<std::wstring>{L"C:[ SYSTEM ]", L"D:[  ]"});
+    // The drive list drops as wide as its entries, at least as wide as the box.
+    RECT box;
+    GetWindowRect(dialog[kCmbDrive], &box);
+    CHECK(Send(dialog[kCmbDrive], CB_GETDROPPEDWIDTH) >= box.right - box.left);
+
+    // Esc closes it as 閉じる does.
+    REQUIRE(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == dialog.dialog; }));
+    vkui::PressKey(VK_ESCAPE);
+    CHECK(dialog.WaitUntilClosed());
+    CHECK(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == dialog.main; }));
 }
 
 TEST_CASE("a whole drive is refused however it is spelled, before anything changes")
@@ -172,6 +211,14 @@ TEST_CASE("a whole drive is refused however it is spelled, before anything chang
         CHECK(box.icon == BoxIcon::Error);
         CHECK(IsEnabled(dialog[kCmdOK]));
     }
+
+    // Enter in the path box presses 実行, refusal included; after the
+    // message the focus is back in the path box.
+    REQUIRE(dialog.TabTo(kTxtDir));
+    SetText(dialog[kTxtDir], L"C:\\");
+    vkui::PressKey(VK_RETURN);
+    CHECK(dialog.utility.AnswerMessageBox().text == kWholeDrive);
+    CHECK(vkui::WaitUntil([&] { return dialog.Focus() == dialog[kTxtDir]; }));
     CHECK_FALSE(vktest::PathExists(LogPath()));
 }
 
@@ -201,6 +248,16 @@ TEST_CASE("opening a folder sets the path; highlighting does not; a drive return
     dialog.SelectDrive(1);
     CHECK(dialog.Path() == L"D:\\");
     CHECK(dialog.Folders().front() == L"D:\\");
+
+    // Enter on the folder list opens the highlighted folder; on a focused
+    // button it presses that button.
+    REQUIRE(dialog.TabTo(kDir1));
+    dialog.Highlight(L"data");
+    vkui::PressKey(VK_RETURN);
+    CHECK(vkui::WaitUntil([&] { return dialog.Path() == L"D:\\data"; }));
+    REQUIRE(dialog.TabTo(kCmdClose));
+    vkui::PressKey(VK_RETURN);
+    CHECK(dialog.WaitUntilClosed());
 }
 
 TEST_CASE("a granted folder is recorded once, exactly as typed, and the dialog stays open")

@@ -132,6 +132,10 @@ TEST_CASE("a click on the box toggles it between checked and unchecked")
     CHECK(CheckState(frame.Box()) == BST_UNCHECKED);
     SendMessageW(frame.Box(), BM_CLICK, 0, 0);
     CHECK(CheckState(frame.Box()) == BST_CHECKED);
+    // Space toggles it as a click does.
+    REQUIRE(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == frame.window; }));
+    vkui::PressKey(VK_SPACE);
+    CHECK(vkui::WaitUntil([&] { return CheckState(frame.Box()) == BST_UNCHECKED; }));
 }
 
 TEST_CASE("checking the box and pressing the button stores 1 and asks to restart")
@@ -167,6 +171,33 @@ TEST_CASE("with the switch absent and the box unchecked the button still reports
     REQUIRE(frame.window != nullptr);
     CheckRestartQuestion(frame.Press(IDNO));
     CHECK_FALSE(fontSwitch.IsPresent());
+}
+
+TEST_CASE("the focus starts on the check box and comes back to a button disabled while it ran")
+{
+    FontSwitch fontSwitch;
+    FontFrame frame;
+    REQUIRE(frame.window != nullptr);
+    CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(frame.window) == frame.Box(); }));
+    CHECK(vkui::ShowsFocusRectangle(frame.Box()));
+
+    // Tab, then Space presses the button; after its box the focus is back on it.
+    vkui::PressKey(VK_TAB);
+    REQUIRE(vkui::WaitUntil([&] { return vkui::FocusedControl(frame.window) == frame.Button(); }));
+    vkui::PressKey(VK_SPACE);
+    CheckRestartQuestion(frame.utility.AnswerMessageBox(IDNO));
+    CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(frame.window) == frame.Button(); }));
+    CHECK(IsEnabled(frame.Button()));
+
+    // Enter presses the focused button too.
+    vkui::PressKey(VK_RETURN);
+    CheckRestartQuestion(frame.utility.AnswerMessageBox(IDNO));
+
+    // Another program's window in between keeps the focus where it was.
+    CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(frame.window) == frame.Button(); }));
+    vkui::SwitchAwayAndBack(frame.window);
+    CHECK(vkui::ForegroundWindow() == frame.window);
+    CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(frame.window) == frame.Button(); }));
 }
 
 TEST_CASE("a switch that cannot be written gives the error box and no restart question")

@@ -1,15 +1,37 @@
-// The main window's layout as the screen shows it at 96 DPI: the client
-// area, where each control stands inside its frame, and the keyboard order.
+// Both windows' layout as the screen shows it at the DPI the prefix runs at
+// (the program gui_layout_120dpi expects 120, gui_layout 96): the client
+// areas, where each control stands inside its frame, and the keyboard order.
 #include "FrmMain_ids.h"
+#include "FrmOption_ids.h"
 #include "utility_session.h"
 
 #include <doctest.h>
+
+#include <string>
 
 using namespace gui;
 
 namespace {
 
-int Pixels(int twips) { return MulDiv(twips, 96, 1440); }
+// The DPI that the program's name promises: "..._144dpi.exe", else 96.
+int ExpectedDpi()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring name = path;
+    const size_t suffix = name.rfind(L"dpi.exe");
+    if (suffix == std::wstring::npos || suffix < 3)
+        return 96;
+    return std::stoi(name.substr(suffix - 3, 3));
+}
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
 
 // A control's rectangle in its parent's client coordinates.
 RECT PlaceInParent(HWND control)
@@ -23,10 +45,10 @@ RECT PlaceInParent(HWND control)
 struct Placement {
     int id;
     int parent; // 0: the window
-    int left, top, width, height; // twips
+    int left, top, width, height; // twips; height 0: the control's own
 };
 
-const Placement kPlacements[] = {
+const Placement kMainPlacements[] = {
     {kFrameFont, 0, 120, 120, 8895, 2655},      {kLblFont, kFrameFont, 180, 360, 8535, 1335},
     {kChkFont, kFrameFont, 180, 1680, 8595, 375}, {kLblMode, kFrameFont, 480, 2100, 5715, 375},
     {kCmdOK_FONT, kFrameFont, 6720, 2160, 1755, 375}, {kFrmVESKA, 0, 120, 3000, 8895, 2895},
@@ -35,43 +57,92 @@ const Placement kPlacements[] = {
     {kCmdAdd, kFrmVESKA, 6720, 2400, 1755, 375}, {kCmdExit, 0, 6840, 6120, 1755, 375},
 };
 
+// The drop-down list sizes its closed height to its font.
+const Placement kDialogPlacements[] = {
+    {kFrameACL, 0, 120, 120, 7335, 3135},     {kCmbDrive, kFrameACL, 240, 1200, 1815, 0},
+    {kTxtDir, kFrameACL, 240, 720, 5895, 315}, {kDir1, kFrameACL, 2160, 1200, 3975, 1560},
+    {kLblACL, kFrameACL, 240, 360, 6795, 375}, {kCmdOK, 0, 1740, 3540, 1755, 375},
+    {kCmdClose, 0, 3780, 3540, 1755, 375},
+};
+
+class Layout {
+public:
+    explicit Layout(int dpi) : dpi_(dpi) {}
+    int Pixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
+
+    void CheckClientArea(HWND window, int width, int height) const
+    {
+        RECT client;
+        GetClientRect(window, &client);
+        CHECK(client.right == Pixels(width));
+        CHECK(client.bottom == Pixels(height));
+    }
+
+    template <size_t N>
+    void CheckPlacements(HWND window, const Placement (&placements)[N]) const
+    {
+        for (const Placement& placement : placements) {
+            CAPTURE(placement.id);
+            HWND control = Control(window, placement.id);
+            REQUIRE(control != nullptr);
+            CHECK(GetParent(control) == (placement.parent ? Control(window, placement.parent) : window));
+            const RECT place = PlaceInParent(control);
+            CHECK(place.left == Pixels(placement.left));
+            CHECK(place.top == Pixels(placement.top));
+            CHECK(place.right - place.left == Pixels(placement.width));
+            if (placement.height != 0)
+                CHECK(place.bottom - place.top == Pixels(placement.height));
+        }
+    }
+
+private:
+    int dpi_;
+};
+
+// The keyboard walks `order` and comes back to its first control.
+template <size_t N>
+void CheckKeyboardOrder(HWND window, const int (&order)[N])
+{
+    for (size_t i = 0; i < N; ++i) {
+        CAPTURE(order[i]);
+        CHECK(GetDlgCtrlID(GetNextDlgTabItem(window, Control(window, order[i]), FALSE)) ==
+              order[(i + 1) % N]);
+    }
+}
+
 } // namespace
 
-TEST_CASE("controls stand where the layout puts them, in twips converted at the screen's DPI")
+TEST_CASE("both windows stand where the layout puts them, in twips converted at the screen's DPI")
 {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    REQUIRE(dpi == 96);
+    vkui::BecomeDpiAware();
+    const int dpi = ScreenDpi();
+    REQUIRE(dpi == ExpectedDpi());
+    const Layout layout(dpi);
 
     UtilitySession utility;
     HWND main = utility.WaitForMainWindow();
     REQUIRE(main != nullptr);
-    CHECK(Caption(main) == L"VESKA Windows ユーティリティ Ver.1.10");
-    RECT client;
-    GetClientRect(main, &client);
-    CHECK(client.right == Pixels(9150));
-    CHECK(client.bottom == Pixels(6660));
+    // A slow start may keep the window from answering at once.
+    CHECK(vkui::WaitUntil([&] { return Caption(main) == L"VESKA Windows ユーティリティ Ver.1.10"; }));
+    layout.CheckClientArea(main, 9150, 6660);
+    layout.CheckPlacements(main, kMainPlacements);
+    CheckKeyboardOrder(main, {kChkFont, kCmdOK_FONT, kCmdVESKA, kCmdView, kCmdAdd, kCmdExit});
 
-    for (const Placement& placement : kPlacements) {
-        CAPTURE(placement.id);
-        HWND control = Control(main, placement.id);
-        REQUIRE(control != nullptr);
-        CHECK(GetParent(control) == (placement.parent ? Control(main, placement.parent) : main));
-        const RECT place = PlaceInParent(control);
-        CHECK(place.left == Pixels(placement.left));
-        CHECK(place.top == Pixels(placement.top));
-        CHECK(place.right - place.left == Pixels(placement.width));
-        CHECK(place.bottom - place.top == Pixels(placement.height));
-    }
+    Click(Control(main, kCmdAdd));
+    HWND dialog = vkui::WaitForWindow(utility.Program(), {L"", VK_UTL_OPTION_CLASS});
+    REQUIRE(dialog != nullptr);
+    layout.CheckClientArea(dialog, 7770, 4110);
+    layout.CheckPlacements(dialog, kDialogPlacements);
+    CheckKeyboardOrder(dialog, {kCmbDrive, kTxtDir, kDir1, kCmdOK, kCmdClose});
+    // The folder list's rows hold the system's small icons at this DPI.
+    DWORD_PTR rowHeight = 0;
+    SendMessageTimeoutW(Control(dialog, kDir1), LB_GETITEMHEIGHT, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                        &rowHeight);
+    CHECK(static_cast<int>(rowHeight) >= GetSystemMetrics(SM_CYSMICON));
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    REQUIRE(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == main; }));
 
-    // The keyboard walks the check box, the two execute buttons, the history,
-    // add and close buttons, in that order.
-    const int order[] = {kChkFont, kCmdOK_FONT, kCmdVESKA, kCmdView, kCmdAdd, kCmdExit, kChkFont};
-    for (size_t i = 0; i + 1 < sizeof order / sizeof order[0]; ++i) {
-        CAPTURE(order[i]);
-        CHECK(GetDlgCtrlID(GetNextDlgTabItem(main, Control(main, order[i]), FALSE)) == order[i + 1]);
-    }
-    PostMessageW(main, WM_CLOSE, 0, 0);
+    // Esc closes the main window as 閉じる does.
+    vkui::PressKey(VK_ESCAPE);
     CHECK(utility.ExitCode() == 0);
 }

@@ -24,6 +24,8 @@ TEST_CASE("without a fixed NTFS drive the dialog says so and hides what needs a 
     CHECK(IsShown(Control(dialog, kLblACL)));
     CHECK(IsShown(Control(dialog, kCmdClose)));
     CHECK_FALSE(utility.MessageBoxAppears(500));
+    // The focus skips the hidden controls.
+    CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(dialog) == Control(dialog, kCmdClose); }));
 
     Click(Control(dialog, kCmdClose));
     for (int i = 0; i < 500 && IsWindow(dialog); ++i)

@@ -58,7 +58,8 @@ const LibraryFunctions kWindows2000[] = {
      "SendDlgItemMessageW SendMessageTimeoutW SendMessageW SetClassLongW SetCursor "
      "SetDlgItemTextW SetFocus SetForegroundWindow SetTimer SetWindowLongW SetWindowPos "
      "SetWindowTextW ShowWindow SystemParametersInfoW TranslateMessage UnregisterClassW "
-     "UpdateWindow wsprintfA wsprintfW DrawFocusRect GetAncestor GetPropW SetPropW RemovePropW SetActiveWindow"},
+     "UpdateWindow wsprintfA wsprintfW DrawFocusRect GetAncestor GetPropW SetPropW RemovePropW SetActiveWindow "
+     "GetActiveWindow MonitorFromWindow GetMonitorInfoW"},
     {"GDI32.dll",
      "BitBlt CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreateDIBSection "
      "CreateFontIndirectW CreateFontW CreateSolidBrush DeleteDC DeleteObject GetDeviceCaps "
@@ -66,7 +67,7 @@ const LibraryFunctions kWindows2000[] = {
      "SetBkColor SetBkMode SetTextColor TextOutW CreatePen Polygon Rectangle"},
     {"COMCTL32.dll",
      "ImageList_Add ImageList_AddMasked ImageList_Create ImageList_Destroy ImageList_Draw "
-     "ImageList_ReplaceIcon InitCommonControls InitCommonControlsEx"},
+     "ImageList_ReplaceIcon InitCommonControls InitCommonControlsEx ImageList_GetIconSize"},
     {"SHELL32.dll", "ExtractIconW SHGetFileInfoW SHGetSpecialFolderPathA"},
     {"MPR.DLL", "WNetAddConnection2A WNetGetConnectionA"},
     {"msvcrt.dll",

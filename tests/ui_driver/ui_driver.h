@@ -1,6 +1,7 @@
 // Drives Windows programs from a test program, as a user would: starts a
 // program, finds its top-level windows, reads a message box (title, text,
-// icon, buttons), presses a button and collects the exit code.
+// icon, buttons), presses a button, sees the focus, presses keys and
+// collects the exit code.
 //
 // Everything works across processes: texts are read with WM_GETTEXT sent
 // with a time-out, buttons are pressed by posting WM_COMMAND (a modal loop
@@ -108,5 +109,41 @@ MessageBoxContent ReadMessageBox(HWND box);
 // Presses the dialog's button with this ID as a click would; false when the
 // dialog has no such button.
 bool PressButton(HWND dialog, int buttonId);
+
+// --- Focus, activation and keys --------------------------------------------------
+
+// Sees the screen in its own pixels: without it, Wine maps the windows of a
+// program that knows the DPI to 96 DPI for this one.
+void BecomeDpiAware();
+
+// The control with the keyboard focus in the thread of `window`.
+HWND FocusedControl(HWND window);
+// Whether the control draws its focus rectangle (Windows may hide it until
+// a key is pressed).
+bool ShowsFocusRectangle(HWND control);
+HWND ForegroundWindow();
+HWND Owner(HWND window);
+
+// Presses and releases a key as the keyboard does: it goes to the focused
+// control of the foreground window.
+void PressKey(WORD virtualKey);
+
+// Makes a window of this program the active one, then `window` again, as
+// Alt+Tab to another program and back does.
+void SwitchAwayAndBack(HWND window);
+
+// Waits until `condition()` holds; false when it still does not after
+// `milliseconds`.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD milliseconds = 5000)
+{
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= milliseconds)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
 
 } // namespace vkui

@@ -25,6 +25,6 @@ wine_ja regedit /S 'C:\prefix-settings.reg' </dev/null >/dev/null 2>&1
 rm "$settings"
 
 rm -f "$WINEPREFIX/dosdevices/z:"
-wineserver -k
+wineserver -k || true # the server may have gone by itself
 wineserver -w
 mv "$WINEPREFIX" "$target"
