@@ -59,7 +59,10 @@ struct WindowQuery {
     std::wstring className;
 };
 
-const DWORD kDefaultWait = 15000;
+// How long the driver waits for a window, a box or an exit: 15 s, times
+// UI_WAIT_SCALE from the environment where the tests run under emulation.
+DWORD WaitScale();
+inline const DWORD kDefaultWait = 15000 * WaitScale();
 
 // The visible top-level windows of a process that match `query`.
 std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query = {});

@@ -1,5 +1,7 @@
 #include "ui_driver.h"
 
+#include <cstdlib>
+
 namespace vkui {
 namespace {
 
@@ -58,6 +60,14 @@ std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query)
     Search search = {processId, &query, {}};
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+DWORD WaitScale()
+{
+    char text[16] = {};
+    const DWORD length = GetEnvironmentVariableA("UI_WAIT_SCALE", text, sizeof text);
+    const int scale = length > 0 && length < sizeof text ? atoi(text) : 1;
+    return scale > 1 ? static_cast<DWORD>(scale) : 1;
 }
 
 HWND WaitForWindow(const Program& program, const WindowQuery& query, DWORD milliseconds)
