@@ -8,7 +8,7 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'; }
 
-pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 xvfb xauth x11-utils
+pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 wine64 xvfb xauth x11-utils
       fonts-ipafont-gothic fonts-wine doctest-dev imagemagick dosfstools mtools zip)
 for p in "${pkgs[@]}"; do
     have_pkg "$p" || need+=("$p")

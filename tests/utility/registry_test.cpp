@@ -53,6 +53,8 @@ struct RegistryCalls {
     std::vector<std::string> openedSubKeys;
     std::vector<std::string> createdSubKeys;
     std::vector<std::string> deletedSubKeys;
+    std::vector<REGSAM> masks; // of every open, create and key delete, in call order
+    bool deletedThroughEx = false;
     std::vector<HKEY> opened; // keys handed out by a successful open or create
     std::vector<HKEY> closed;
     LONG closeResult = ERROR_SUCCESS; // what a close reports, after closing for real
@@ -63,6 +65,7 @@ LONG WINAPI RecordOpen(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, P
 {
     ++calls.count;
     calls.openedSubKeys.push_back(subKey);
+    calls.masks.push_back(access);
     const LONG result = RegOpenKeyExA(root, subKey, options, access, key);
     if (result == ERROR_SUCCESS)
         calls.opened.push_back(*key);
@@ -75,6 +78,7 @@ LONG WINAPI RecordCreate(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClas
 {
     ++calls.count;
     calls.createdSubKeys.push_back(subKey);
+    calls.masks.push_back(access);
     const LONG result = RegCreateKeyExA(root, subKey, reserved, keyClass, options, access,
                                         security, key, disposition);
     if (result == ERROR_SUCCESS)
@@ -109,6 +113,15 @@ LONG WINAPI RecordDeleteKey(HKEY root, LPCSTR subKey)
     return RegDeleteKeyA(root, subKey);
 }
 
+LONG WINAPI RecordDeleteKeyEx(HKEY root, LPCSTR subKey, REGSAM view, DWORD reserved)
+{
+    ++calls.count;
+    calls.deletedSubKeys.push_back(subKey);
+    calls.masks.push_back(view);
+    calls.deletedThroughEx = true;
+    return RegDeleteKeyExA(root, subKey, view, reserved);
+}
+
 LONG WINAPI RecordClose(HKEY key)
 {
     ++calls.count;
@@ -139,6 +152,7 @@ private:
     Rebound set_{Api::RegSetValueExA, RecordSet};
     Rebound deleteValue_{Api::RegDeleteValueA, RecordDeleteValue};
     Rebound deleteKey_{Api::RegDeleteKeyA, RecordDeleteKey};
+    Rebound deleteKeyEx_{Api::RegDeleteKeyExA, RecordDeleteKeyEx};
     Rebound close_{Api::RegCloseKey, RecordClose};
 };
 
@@ -156,8 +170,41 @@ StoredValue Stored(HKEY root, const std::string& key, const std::string& name)
     return value;
 }
 
-// --- A key that the user may only read ---------------------------------------
+// --- What IsWow64Process answers ----------------------------------------------
 
+BOOL WINAPI UnderWow64(HANDLE, PBOOL wow64)
+{
+    *wow64 = TRUE;
+    return TRUE;
+}
+
+BOOL WINAPI NotUnderWow64(HANDLE, PBOOL wow64)
+{
+    *wow64 = FALSE;
+    return TRUE;
+}
+
+// IsWow64Process bound to `answer`, or missing (as before XP SP2) when null.
+class Wow64Answer {
+public:
+    explicit Wow64Answer(BOOL(WINAPI* answer)(HANDLE, PBOOL))
+    {
+        if (answer != nullptr)
+            RebindForTest(Api::IsWow64Process, AsBound(answer));
+        else
+            MarkMissingForTest(Api::IsWow64Process);
+    }
+    ~Wow64Answer() { RebindForTest(Api::IsWow64Process, nullptr); }
+    Wow64Answer(const Wow64Answer&) = delete;
+    Wow64Answer& operator=(const Wow64Answer&) = delete;
+};
+
+std::string Hex(REGSAM mask)
+{
+    char text[16];
+    wsprintfA(text, "0x%lX", static_cast<unsigned long>(mask));
+    return text;
+}
 
 } // namespace
 
@@ -602,4 +649,45 @@ TEST_CASE_FIXTURE(TestKey, "the font setting's value: written, read back, delete
     CHECK(RegDeleteEntry(fontKey, L"Jpn98FixPitch") == kRegDone);
     CHECK(RegGetDword(fontKey, L"Jpn98FixPitch", number) == kRegNotDone);
     CHECK(RegKeyExists(fontKey) == kRegDone);
+}
+
+TEST_CASE("under WOW64 every open, create and key delete of the font key is in the 64-bit view; "
+          "elsewhere none is")
+{
+    const char fontKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\GRE_Initialize";
+    const std::wstring fontPath = L"HKEY_LOCAL_MACHINE\\" + Wide(fontKey);
+    const struct {
+        const char* what;
+        BOOL(WINAPI* answer)(HANDLE, PBOOL);
+        bool nativeView;
+    } rows[] = {
+        {"WOW64", UnderWow64, true},
+        {"32-bit Windows", NotUnderWow64, false},
+        {"no IsWow64Process", nullptr, false},
+    };
+    for (const auto& row : rows) {
+        CAPTURE(row.what);
+        Wow64Answer wow64(row.answer);
+        RegistryCallLog log;
+        Long32 number = 0;
+        CHECK(RegKeyExists(fontPath) == kRegDone);
+        CHECK(RegSetDword(fontPath, L"Jpn98FixPitch", 1) == kRegDone);
+        CHECK(RegGetDword(fontPath, L"Jpn98FixPitch", number) == kRegDone);
+        CHECK(RegDeleteEntry(fontPath, L"Jpn98FixPitch") == kRegDone);
+        CHECK(RegSetDword(fontPath + L"\\VkUtilityTest", L"Number", 1) == kRegDone);
+        CHECK(RegDeleteEntry(fontPath + L"\\VkUtilityTest", L"") == kRegDone);
+        CHECK(calls.deletedThroughEx == row.nativeView);
+        CHECK(calls.deletedSubKeys.size() == 1);
+        // Three opens and two creates, and the delete when it names a view.
+        CHECK(calls.masks.size() == (row.nativeView ? 6u : 5u));
+        std::string masks;
+        for (REGSAM mask : calls.masks) {
+            masks += " " + Hex(mask);
+            CHECK(((mask & KEY_WOW64_64KEY) != 0) == row.nativeView);
+        }
+        MESSAGE(row.what << ": GRE_Initialize masks" << masks);
+        CHECK_FALSE(RegKey::Open(HKEY_LOCAL_MACHINE, std::string(fontKey) + "\\VkUtilityTest")
+                        .IsOpen());
+        CHECK(Stored(HKEY_LOCAL_MACHINE, fontKey, "Jpn98FixPitch").type == REG_NONE);
+    }
 }
