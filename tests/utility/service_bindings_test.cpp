@@ -214,6 +214,25 @@ TEST_SUITE("ANSI arguments")
         buffer.WriteBack();
         CHECK(variable == L"C:\\??");
     }
+
+    TEST_CASE("only a text that converts to Shift-JIS and back unchanged has an exact form")
+    {
+        const struct {
+            const wchar_t* text;
+            bool exact;
+        } rows[] = {
+            {L"", true},
+            {L"C:\\経理\\旧", true},
+            {L"C:\\ｶﾅ ?", true},
+            {L"C:\\経理\u00A5旧", false}, // best fit: a backslash
+            {L"C:\\caf\u00E9", false},      // best fit: "e"
+            {L"C:\\한글", false},
+        };
+        for (const auto& row : rows) {
+            CAPTURE(Utf8(row.text));
+            CHECK(HasExactAnsiForm(row.text) == row.exact);
+        }
+    }
 }
 
 // --- The library's exports -------------------------------------------------------------
