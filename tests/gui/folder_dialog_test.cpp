@@ -52,16 +52,13 @@ std::vector<std::wstring> Items(HWND control, UINT countMessage, UINT lengthMess
     return items;
 }
 
-// A folder made with the wide function, for a name that Shift-JIS cannot
-// spell; removed afterwards.
+// A folder whose name Shift-JIS cannot spell, made while it lives.
 struct WideFolder {
-    explicit WideFolder(std::wstring name) : path(std::move(name))
-    {
-        CreateDirectoryW(path.c_str(), nullptr);
-    }
+    explicit WideFolder(const wchar_t* name)
+        : path(name), made(CreateDirectoryW(name, nullptr) != FALSE) {}
     ~WideFolder() { RemoveDirectoryW(path.c_str()); }
-    bool Exists() const { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
     const std::wstring path;
+    const bool made;
 };
 
 // The main window with the folder dialog opened from it.
@@ -260,18 +257,16 @@ TEST_CASE("a name without an exact Shift-JIS form is refused, though its look-al
     vktest::ScopedFolder plainTwin("C:\\cafe");
     const WideFolder yen(L"C:\\経理\u00A5旧");
     const WideFolder accented(L"C:\\caf\u00E9");
-    REQUIRE(yen.Exists());
-    REQUIRE(accented.Exists());
+    REQUIRE((yen.made && accented.made));
     FolderDialog dialog;
     REQUIRE(dialog.dialog != nullptr);
     for (const std::wstring& path : {yen.path, accented.path}) {
         CAPTURE(Utf8(path));
         const vkui::MessageBoxContent box = dialog.Execute(path);
-        MESSAGE(Utf8(path) << " -> box \"" << Utf8(box.text) << "\", icon " << box.icon
-                           << ", log file " << (vktest::PathExists(LogPath()) ? "written" : "absent"));
+        MESSAGE(Utf8(path) << ": box \"" << Utf8(box.text) << "\", icon " << box.icon
+                           << ", log " << (vktest::PathExists(LogPath()) ? "written" : "absent"));
         CHECK(box.text == kFailed);
         CHECK(box.icon == BoxIcon::None);
-        CHECK(IsEnabled(dialog[kCmdOK]));
     }
     CHECK_FALSE(vktest::PathExists(LogPath()));
 }

@@ -429,23 +429,6 @@ TEST_SUITE("EnableShutdownPrivilege")
     }
 }
 
-TEST_CASE("the logon session is the token's AuthenticationId in hex; the token is opened to "
-          "query and closed; an unreadable token gives no text")
-{
-    {
-        TokenCallLog log;
-        const std::wstring id = LogonSessionId();
-        MESSAGE("logon session " << Utf8(id));
-        CHECK(id.size() == 17);
-        CHECK(id.find(L'-') == 8);
-        CHECK(id.find_first_not_of(L"0123456789ABCDEF-") == std::wstring::npos);
-        CHECK(tokenCalls.access == TOKEN_QUERY);
-        CHECK(tokenCalls.closed == std::vector<HANDLE>{tokenCalls.opened});
-    }
-    TokenCallLog unreadable(true);
-    CHECK(LogonSessionId().empty());
-}
-
 // --- Kind of Windows -----------------------------------------------------------------
 
 TEST_CASE("GetWindowsKind of this Wine, which reports Windows 7")
