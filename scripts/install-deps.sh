@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the toolkit:
 # the 32-bit MinGW-w64 cross compilers, CMake, 32-bit Wine, Xvfb, a Japanese
-# font, doctest and the screenshot tools. Skips whatever is already there, so
-# it is safe to run any number of times.
+# font, doctest and the screenshot tools; and, where this machine cannot run
+# 32-bit x86 code, what the tests' emulated guest needs (tests/vm/). Skips
+# whatever is already there, so it is safe to run any number of times.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib/ia32.sh"
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'; }
@@ -27,18 +30,33 @@ make_japanese_locale() {
     $SUDO locale-gen >/dev/null
 }
 
-if [ ${#need[@]} -eq 0 ]; then
-    make_japanese_locale
-    echo "install-deps: everything is installed"
-    exit 0
-fi
+updated=""
+install() {
+    echo "install-deps: installing $*"
+    [ -n "$updated" ] || $SUDO apt-get update -qq
+    updated=1
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
 
-# Wine's 32-bit half comes from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
+# Without IA-32 emulation the Wine tests run in an emulated x86-64 guest:
+# qemu, and busybox for the guest's initramfs (its kernel comes from
+# Debian's linux-image-amd64 when the guest is first prepared).
+install_guest_tools() {
+    local p missing=()
+    can_run_32bit && return 0
+    for p in qemu-system-x86 busybox-static; do
+        have_pkg "$p" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
+}
+
+if [ ${#need[@]} -gt 0 ]; then
+    # Wine's 32-bit half comes from the i386 architecture.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $SUDO dpkg --add-architecture i386
+    fi
+    install "${need[@]}"
 fi
-echo "install-deps: installing ${need[*]}"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+install_guest_tools
 make_japanese_locale
-echo "install-deps: done"
+echo "install-deps: everything is installed"
