@@ -57,7 +57,7 @@ mount_build_folder() {
 # of megabytes of no use to the host).
 save_results() {
     (cd /vk/upper/data &&
-        find . \( -path ./vm/tmp -o -path ./wine-template -o -path ./wine-template64 \) -prune -o \
+        find . \( -path ./vm/tmp -o -path "./wine-template*" \) -prune -o \
              \( -type f -o -type d -o -type l \) -print0 |
         tar --null --no-recursion -T - -cf - | tar -C /vk/share -xf -)
 }
