@@ -655,7 +655,7 @@ TEST_CASE("under WOW64 every open, create and key delete of the font key is in t
             masks << " 0x" << std::hex << mask;
             CHECK(((mask & KEY_WOW64_64KEY) != 0) == nativeView);
         }
-        MESSAGE("IsWow64Process " << (answer == -1 ? "missing" : answer ? "TRUE" : "FALSE")
+        MESSAGE("IsWow64Process " << std::string(answer == -1 ? "missing" : answer ? "TRUE" : "FALSE")
                                   << ": GRE_Initialize masks" << masks.str());
     }
 }
