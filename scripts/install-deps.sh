@@ -11,8 +11,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'; }
 
-pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 xvfb xauth x11-utils
-      fonts-ipafont-gothic fonts-wine doctest-dev imagemagick dosfstools mtools zip
+pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 wine64 xvfb xauth x11-utils
+      fonts-ipafont-gothic fonts-wine doctest-dev imagemagick dosfstools mtools
       libarchive-tools cmark-gfm python3)
 for p in "${pkgs[@]}"; do
     have_pkg "$p" || need+=("$p")

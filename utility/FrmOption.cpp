@@ -1,6 +1,7 @@
 #include "FrmOption.h"
 
 #include "FrmOption_ids.h"
+#include "ansi_argument.h"
 #include "app_text.h"
 #include "basCommon.h"
 #include "basXPCommon.h"
@@ -35,13 +36,21 @@ const wchar_t kWholeDrive[] = L"ドライブ全体のアクセス権を変更す
 const wchar_t kNtfs[] = L"NTFS";
 const size_t kWholeDriveLength = 3;
 
+// Every drive letter in use: 26 roots "X:\" and their terminators, and the
+// terminator of the list.
+const DWORD kDriveListLength = 26 * 4 + 1;
+
 // One entry per local fixed NTFS drive, in the order Windows lists them:
 // "C:[ SYSTEM ]". A drive whose properties cannot be read is skipped.
 std::vector<std::wstring> NtfsDriveEntries()
 {
     std::vector<std::wstring> entries;
-    wchar_t roots[26 * 4 + 1] = {};
-    GetLogicalDriveStringsW(sizeof roots / sizeof roots[0] - 1, roots);
+    wchar_t roots[kDriveListLength] = {};
+    const DWORD length = GetLogicalDriveStringsW(kDriveListLength, roots);
+    // Failed, or a list that did not fit (the length it asks for): nothing
+    // in the buffer to trust.
+    if (length == 0 || length >= kDriveListLength)
+        return entries;
     for (const wchar_t* root = roots; *root != L'\0'; root += lstrlenW(root) + 1) {
         if (GetDriveTypeW(root) != DRIVE_FIXED)
             continue;
@@ -244,6 +253,12 @@ void FrmOption::CmdOK_Click()
     const std::wstring folder = Text(kTxtDir);
     if (NamesWholeDrive(folder)) {
         ShowMessage(window_, kWholeDrive, MB_OK | MB_ICONERROR);
+        return;
+    }
+    // The library takes ANSI: a name without an exact ANSI form would be
+    // granted as another folder's name.
+    if (!HasExactAnsiForm(folder)) {
+        ShowMessage(window_, kSettingFailed, MB_OK);
         return;
     }
     Long32 status;

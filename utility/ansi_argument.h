@@ -15,6 +15,12 @@ std::string ToAnsi(const std::wstring& text);
 // `length` bytes of ANSI text, zero bytes included, as UTF-16.
 std::wstring FromAnsi(const char* bytes, std::size_t length);
 
+// Whether `text` has an exact form in the system ANSI code page. Where it
+// has none, Windows' best-fit conversion would name something else: in code
+// page 932 U+00A5 (yen sign) becomes a backslash and "é" becomes "e", so
+// C:\経理¥旧 would cross as the folder C:\経理\旧.
+bool HasExactAnsiForm(const std::wstring& text);
+
 // A text argument: converted for the call, dropped after it.
 class AnsiText {
 public:

@@ -30,6 +30,9 @@ constexpr wchar_t kNtVersionValue[] = L"CurrentVersion";
 constexpr wchar_t kUnreadVersionText[] = L"  ";
 constexpr DWORD kWindows98MinorVersion = 10;
 
+// LOAD_LIBRARY_SEARCH_DEFAULT_DIRS, which older SDKs lack.
+constexpr DWORD kSearchProgramAndSystemFolders = 0x1000;
+
 // --- The Windows functions, bound through the table ----------------------
 
 UINT CallGetWindowsDirectory(LPSTR buffer, UINT size)
@@ -71,6 +74,14 @@ BOOL CallAdjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* newState,
         token, FALSE, newState, sizeof *previousState, previousState, &returnLength);
 }
 
+BOOL CallGetTokenStatistics(HANDLE token, TOKEN_STATISTICS* statistics)
+{
+    using Fn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    DWORD returnLength = 0;
+    return BoundFunction<Fn>(Api::GetTokenInformation)(token, TokenStatistics, statistics,
+                                                       sizeof *statistics, &returnLength);
+}
+
 BOOL CallCloseHandle(HANDLE handle)
 {
     using Fn = BOOL(WINAPI*)(HANDLE);
@@ -89,15 +100,15 @@ BOOL CallExitWindowsEx(UINT flags, DWORD reserved)
     return BoundFunction<Fn>(Api::ExitWindowsEx)(flags, reserved);
 }
 
-// --- Shutdown privilege -------------------------------------------------------
+// --- The process token -----------------------------------------------------------
 
-// The token of this process, opened for adjusting its privileges.
+// The token of this process, opened with `access`.
 class ProcessToken {
 public:
-    ProcessToken()
+    explicit ProcessToken(DWORD access)
     {
         HANDLE process = CallGetCurrentProcess();
-        if (!CallOpenProcessToken(process, kTokenAccess, &token_))
+        if (!CallOpenProcessToken(process, access, &token_))
             token_ = nullptr;
     }
     ~ProcessToken()
@@ -179,6 +190,17 @@ Status16 NtKind()
     return versionFour ? kWindowsNT4 : kWindowsNT5OrLater;
 }
 
+// --- Logon session ----------------------------------------------------------------
+
+// Eight upper-case hexadecimal digits.
+std::wstring HexDigits(DWORD number)
+{
+    std::wstring digits(8, L'0');
+    for (int at = 7; at >= 0; --at, number >>= 4)
+        digits[at] = L"0123456789ABCDEF"[number & 0xF];
+    return digits;
+}
+
 } // namespace
 
 std::wstring GetWindowsDir()
@@ -215,7 +237,7 @@ Status16 WriteAddedFolderRecord(std::wstring folderPath)
 
 Bool16 EnableShutdownPrivilege()
 {
-    ProcessToken token;
+    ProcessToken token(kTokenAccess);
     if (!token.IsOpen())
         return kFalse;
     AnsiText privilegeName(kShutdownPrivilege);
@@ -228,6 +250,29 @@ Bool16 EnableShutdownPrivilege()
     // The last error is not consulted: a token without the privilege at
     // all (ERROR_NOT_ALL_ASSIGNED) still counts as done.
     return CallAdjustTokenPrivileges(token.Get(), &enable, &previous) ? kTrue : kFalse;
+}
+
+std::wstring LogonSessionId()
+{
+    ProcessToken token(TOKEN_QUERY);
+    TOKEN_STATISTICS statistics = {};
+    if (!token.IsOpen() || !CallGetTokenStatistics(token.Get(), &statistics))
+        return std::wstring();
+    return HexDigits(static_cast<DWORD>(statistics.AuthenticationId.HighPart)) + L"-" +
+           HexDigits(statistics.AuthenticationId.LowPart);
+}
+
+void RemoveCurrentDirectoryFromDllSearch()
+{
+    using DefaultDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    using DllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+    // The program's folder and the system folder stay in the search.
+    if (const auto setDefault =
+            BoundFunctionIfPresent<DefaultDirectoriesFn>(Api::SetDefaultDllDirectories))
+        setDefault(kSearchProgramAndSystemFolders);
+    else if (const auto setDirectory =
+                 BoundFunctionIfPresent<DllDirectoryFn>(Api::SetDllDirectoryW))
+        setDirectory(L""); // Wine ignores this one; Windows does not
 }
 
 Status16 RestartWindows(Status16 mode)

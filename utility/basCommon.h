@@ -1,5 +1,6 @@
 // Common routines of the utility: the Windows directory, the history log,
-// the restart of Windows and the kind of Windows that runs.
+// the restart of Windows, the kind of Windows that runs, the logon session
+// and the library search.
 #pragma once
 
 #include "vb_types.h"
@@ -11,6 +12,16 @@ std::wstring TrimAtNul(const std::wstring& text);
 std::wstring GetLogFilePath();         // GetWindowsDir() + "\VK_XP.log"
 Status16 WriteAddedFolderRecord(std::wstring folderPath); // 1 written, 0 not
 Bool16 EnableShutdownPrivilege();
+
+// The logon session of this process's token (AuthenticationId) as text,
+// "HHHHHHHH-LLLLLLLL"; empty when the token cannot be read.
+std::wstring LogonSessionId();
+
+// Takes the working directory out of the search for libraries that the
+// binding table loads, before the first binding: an elevated utility must
+// never load a VKSVC.dll that merely lies in a downloads folder. Does
+// nothing on a Windows that offers neither way.
+void RemoveCurrentDirectoryFromDllSearch();
 
 // Modes of RestartWindows.
 constexpr Status16 kShutdown = 1;

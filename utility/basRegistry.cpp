@@ -33,6 +33,12 @@ constexpr DWORD kTextBufferSize = 256;
 constexpr DWORD kNumberBufferSize = 5;
 constexpr DWORD kDwordSize = 4;
 
+// Under WOW64 every key is opened, created and deleted in the 64-bit view:
+// that is the view Windows itself reads (the font engine's GRE_Initialize
+// above all), while 64-bit XP, Server 2003, Vista and Server 2008 would
+// otherwise redirect a 32-bit program to Wow6432Node.
+constexpr REGSAM kNativeView = KEY_WOW64_64KEY; // 0x100
+
 constexpr Long32 kExistsAccess = KEY_ALL_ACCESS;
 constexpr Long32 kReadAccess = KEY_READ;
 constexpr Long32 kDeleteValueAccess = KEY_SET_VALUE;
@@ -40,10 +46,29 @@ constexpr REGSAM kCreateAccess = KEY_WRITE;
 
 // --- The registry functions, bound through the table --------------------
 
+// Asked at each operation (it costs one call): a Windows without
+// IsWow64Process (before XP SP2) has no 64-bit view.
+bool RunsUnderWow64()
+{
+    using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const Fn isWow64Process = BoundFunctionIfPresent<Fn>(Api::IsWow64Process);
+    if (isWow64Process == nullptr)
+        return false;
+    using CurrentProcessFn = HANDLE(WINAPI*)();
+    BOOL wow64 = FALSE;
+    return isWow64Process(BoundFunction<CurrentProcessFn>(Api::GetCurrentProcess)(), &wow64) &&
+           wow64;
+}
+
+REGSAM InView(REGSAM access)
+{
+    return RunsUnderWow64() ? access | kNativeView : access;
+}
+
 LONG OpenKey(HKEY root, LPCSTR subKey, REGSAM access, HKEY* key)
 {
     using Fn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
-    return BoundFunction<Fn>(Api::RegOpenKeyExA)(root, subKey, 0, access, key);
+    return BoundFunction<Fn>(Api::RegOpenKeyExA)(root, subKey, 0, InView(access), key);
 }
 
 LONG CreateKey(HKEY root, LPSTR subKey, HKEY* key)
@@ -52,8 +77,9 @@ LONG CreateKey(HKEY root, LPSTR subKey, HKEY* key)
                              LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
     DWORD disposition = 0;
     return BoundFunction<Fn>(Api::RegCreateKeyExA)(root, subKey, 0, nullptr,
-                                                   REG_OPTION_NON_VOLATILE, kCreateAccess,
-                                                   nullptr, key, &disposition);
+                                                   REG_OPTION_NON_VOLATILE,
+                                                   InView(kCreateAccess), nullptr, key,
+                                                   &disposition);
 }
 
 LONG QueryValue(HKEY key, LPSTR name, DWORD* type, BYTE* data, DWORD* length)
@@ -74,8 +100,14 @@ LONG DeleteValue(HKEY key, LPSTR name)
     return BoundFunction<Fn>(Api::RegDeleteValueA)(key, name);
 }
 
+// RegDeleteKeyA always works on the caller's own view; only the Ex form
+// names the view, and every 64-bit Windows has it.
 LONG DeleteKey(HKEY root, LPSTR subKey)
 {
+    if (RunsUnderWow64()) {
+        using Fn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+        return BoundFunction<Fn>(Api::RegDeleteKeyExA)(root, subKey, kNativeView, 0);
+    }
     using Fn = LONG(WINAPI*)(HKEY, LPCSTR);
     return BoundFunction<Fn>(Api::RegDeleteKeyA)(root, subKey);
 }

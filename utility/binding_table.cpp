@@ -39,6 +39,11 @@ constexpr Entry kEntries[] = {
     {Api::WritePrivateProfileStringA, kKernel, "WritePrivateProfileStringA"},
     {Api::GetWindowsDirectoryA, kKernel, "GetWindowsDirectoryA"},
     {Api::CloseHandle, kKernel, "CloseHandle"},
+    {Api::GetTokenInformation, kAdvapi, "GetTokenInformation"},
+    {Api::IsWow64Process, kKernel, "IsWow64Process"},
+    {Api::SetDefaultDllDirectories, kKernel, "SetDefaultDllDirectories"},
+    {Api::SetDllDirectoryW, kKernel, "SetDllDirectoryW"},
+    {Api::RegDeleteKeyExA, kAdvapi, "RegDeleteKeyExA"},
 };
 
 constexpr std::size_t kEntryCount = static_cast<std::size_t>(Api::Count);
@@ -56,6 +61,8 @@ static_assert(EveryEntryInItsPlace(), "one entry per Api value, in the order of 
 
 // The resolved addresses; null until an entry's first call.
 FARPROC addresses[kEntryCount] = {};
+// Entries that BindIfPresent looked for and did not find.
+bool missing[kEntryCount] = {};
 
 std::string DescribeFailure(BindingError::Kind kind, const char* library, const char* exportName)
 {
@@ -64,15 +71,25 @@ std::string DescribeFailure(BindingError::Kind kind, const char* library, const 
     return std::string("entry point ") + exportName + " not found in " + library;
 }
 
-// Loads the entry's library (never to be freed) and looks the export up.
-FARPROC Resolve(const Entry& entry)
+// Loads the entry's library (never to be freed) and looks the export up;
+// null when either is missing.
+FARPROC TryResolve(const Entry& entry, BindingError::Kind* failure)
 {
     HMODULE library = LoadLibraryA(entry.library);
-    if (library == nullptr)
-        throw BindingError(BindingError::kFileNotFound, entry.library, entry.exportName);
-    FARPROC address = GetProcAddress(library, entry.exportName);
+    if (library == nullptr) {
+        *failure = BindingError::kFileNotFound;
+        return nullptr;
+    }
+    *failure = BindingError::kEntryPointNotFound;
+    return GetProcAddress(library, entry.exportName);
+}
+
+FARPROC Resolve(const Entry& entry)
+{
+    BindingError::Kind failure;
+    FARPROC address = TryResolve(entry, &failure);
     if (address == nullptr)
-        throw BindingError(BindingError::kEntryPointNotFound, entry.library, entry.exportName);
+        throw BindingError(failure, entry.library, entry.exportName);
     return address;
 }
 
@@ -92,7 +109,25 @@ FARPROC Bind(Api entry)
     return addresses[at];
 }
 
+FARPROC BindIfPresent(Api entry)
+{
+    const std::size_t at = static_cast<std::size_t>(entry);
+    if (addresses[at] == nullptr && !missing[at]) {
+        BindingError::Kind ignored;
+        addresses[at] = TryResolve(kEntries[at], &ignored);
+        missing[at] = addresses[at] == nullptr;
+    }
+    return addresses[at];
+}
+
 void RebindForTest(Api entry, FARPROC address)
 {
     addresses[static_cast<std::size_t>(entry)] = address;
+    missing[static_cast<std::size_t>(entry)] = false;
+}
+
+void MarkMissingForTest(Api entry)
+{
+    addresses[static_cast<std::size_t>(entry)] = nullptr;
+    missing[static_cast<std::size_t>(entry)] = true;
 }

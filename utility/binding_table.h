@@ -32,7 +32,15 @@ enum class Api {
     GetVersionExA,
     WritePrivateProfileStringA,
     GetWindowsDirectoryA,
-    CloseHandle, // the process token that EnableShutdownPrivilege opens
+    CloseHandle, // the process tokens that basCommon opens
+    GetTokenInformation,
+    // Missing on some Windows that the utility runs on: bound with
+    // BindIfPresent, never with Bind.
+    IsWow64Process,           // XP SP2 and later
+    SetDefaultDllDirectories, // Windows 8, or 7 and Vista with the 2011 loader update
+    SetDllDirectoryW,         // XP SP1 and later
+    // Bound with Bind, but only under WOW64: every 64-bit Windows has it.
+    RegDeleteKeyExA,
     Count
 };
 
@@ -54,6 +62,11 @@ private:
 // The entry's address, bound now if this is its first call.
 FARPROC Bind(Api entry);
 
+// The entry's address, or null when its library or export is missing: for
+// the functions that older Windows lack, where that is an answer and not an
+// error. A missing entry is looked for once.
+FARPROC BindIfPresent(Api entry);
+
 // The entry's address as a function pointer of type Fn.
 template <typename Fn>
 Fn BoundFunction(Api entry)
@@ -61,7 +74,17 @@ Fn BoundFunction(Api entry)
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(Bind(entry)));
 }
 
+// The same through BindIfPresent: null when the function is missing.
+template <typename Fn>
+Fn BoundFunctionIfPresent(Api entry)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(BindIfPresent(entry)));
+}
+
 // Seam for tests: makes an entry call `address` from now on, as if it had
 // been bound to it (a double for ExitWindowsEx, say). A null address makes
 // the entry unbound again: its next call binds it to the real function.
 void RebindForTest(Api entry, FARPROC address);
+// Seam for tests: makes BindIfPresent answer "missing" for the entry until
+// the next RebindForTest of it.
+void MarkMissingForTest(Api entry);

@@ -1,6 +1,7 @@
 // The folder dialog, opened from the main window's add button on a PC with
 // two fixed NTFS drives (C: named SYSTEM, D: unnamed) and drives it never
-// lists (fixed FAT32, CD-ROM, network, removable).
+// lists (fixed FAT32, CD-ROM, network, removable). The skipped case runs
+// alone on a PC with every drive letter in use (gui_all_drives).
 #include "FrmMain_ids.h"
 #include "FrmOption_ids.h"
 #include "test_support.h"
@@ -52,6 +53,15 @@ std::vector<std::wstring> Items(HWND control, UINT countMessage, UINT lengthMess
     }
     return items;
 }
+
+// A folder whose name Shift-JIS cannot spell, made while it lives.
+struct WideFolder {
+    explicit WideFolder(const wchar_t* name)
+        : path(name), made(CreateDirectoryW(name, nullptr) != FALSE) {}
+    ~WideFolder() { RemoveDirectoryW(path.c_str()); }
+    const std::wstring path;
+    const bool made;
+};
 
 // The main window with the folder dialog opened from it.
 struct FolderDialog {
@@ -294,4 +304,38 @@ TEST_CASE("a path the library refuses gives the error message and no record")
         CHECK(box.icon == BoxIcon::None);
     }
     CHECK_FALSE(vktest::PathExists(LogPath()));
+}
+
+TEST_CASE("a name without an exact Shift-JIS form is refused, though its look-alike twin exists")
+{
+    vktest::RemoveTree(LogPath());
+    // Best fit would turn the yen sign into a backslash and "é" into "e".
+    vktest::ScopedFolder twin("C:\\経理\\旧");
+    vktest::ScopedFolder plainTwin("C:\\cafe");
+    const WideFolder yen(L"C:\\経理\u00A5旧");
+    const WideFolder accented(L"C:\\caf\u00E9");
+    REQUIRE((yen.made && accented.made));
+    FolderDialog dialog;
+    REQUIRE(dialog.dialog != nullptr);
+    for (const std::wstring& path : {yen.path, accented.path}) {
+        CAPTURE(Utf8(path));
+        const vkui::MessageBoxContent box = dialog.Execute(path);
+        MESSAGE(Utf8(path) << ": box \"" << Utf8(box.text) << "\", icon " << box.icon
+                           << ", log " << (vktest::PathExists(LogPath()) ? "written" : "absent"));
+        CHECK(box.text == kFailed);
+        CHECK(box.icon == BoxIcon::None);
+    }
+    CHECK_FALSE(vktest::PathExists(LogPath()));
+}
+
+TEST_CASE("with every letter in use the dialog lists all 26 drives" * doctest::skip())
+{
+    FolderDialog dialog;
+    REQUIRE(dialog.dialog != nullptr);
+    const std::vector<std::wstring> drives = dialog.Drives();
+    CHECK(drives.size() == 26);
+    REQUIRE_FALSE(drives.empty());
+    CHECK(drives.front().substr(0, 2) == L"A:");
+    CHECK(drives.back().substr(0, 2) == L"Z:");
+    CHECK(IsShown(dialog[kCmdOK]));
 }

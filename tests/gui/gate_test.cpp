@@ -17,8 +17,8 @@ const DWORD kExitRefused = 1;
 const DWORD kExitRunTimeError = 2;
 
 // The utility refused to start: one box with this text and icon, then the end.
-void CheckRefusal(UtilitySession& utility, const std::wstring& text, BoxIcon icon,
-                  DWORD exitCode = kExitRefused)
+vkui::MessageBoxContent CheckRefusal(UtilitySession& utility, const std::wstring& text,
+                                     BoxIcon icon, DWORD exitCode = kExitRefused)
 {
     const vkui::MessageBoxContent box = utility.AnswerMessageBox();
     CHECK(box.title == kAppTitle);
@@ -26,6 +26,7 @@ void CheckRefusal(UtilitySession& utility, const std::wstring& text, BoxIcon ico
     CHECK(box.icon == icon);
     CHECK(utility.ExitCode() == exitCode);
     CHECK(vkui::FindWindows(utility.Program().Id(), {L"", VK_UTL_MAIN_CLASS}).empty());
+    return box;
 }
 
 std::string VirtualStoreCopy()
@@ -46,6 +47,10 @@ TEST_CASE("on Windows 2000 the utility refuses to run, with the Windows XP messa
 
 TEST_CASE("a second copy in the same logon shows only the already-running warning")
 {
+    // The marker's name carries the logon session: the session-wide name
+    // of earlier versions stops nobody.
+    vktest::Handle sessionWide(CreateMutexW(nullptr, FALSE, L"Local\\VK_UTL.RunningInThisLogon"));
+    REQUIRE(sessionWide.IsValid());
     UtilitySession first;
     REQUIRE(first.WaitForMainWindow() != nullptr);
     {
@@ -92,13 +97,23 @@ TEST_CASE("a user without administrator rights is refused after the Vista repair
 TEST_CASE("without VKSVC.dll beside it the utility names the library and ends")
 {
     vktest::ScopedFolder alone("C:\\alone");
+    vktest::ScopedFolder downloads("C:\\downloads");
     CopyFileW(UtilityPath().c_str(), L"C:\\alone\\VK_UTL.exe", FALSE);
-    vkui::StartOptions options;
-    options.program = L"C:\\alone\\VK_UTL.exe";
-    options.workingDirectory = L"C:\\alone";
-    UtilitySession utility(options);
-    CheckRefusal(utility,
-                 L"実行時エラー '53':\r\n\r\nファイルが見つかりません: VKSVC.dll\r\n"
-                 L"(bIsWindowsVersionOK の呼び出し)",
-                 BoxIcon::Error, kExitRunTimeError);
+    // A copy only in the working directory is never loaded by the elevated utility.
+    CopyFileA((vktest::ProgramDir() + "\\VKSVC.dll").c_str(), "C:\\downloads\\VKSVC.dll", FALSE);
+    REQUIRE(vktest::PathExists("C:\\downloads\\VKSVC.dll"));
+    for (const wchar_t* workingDirectory : {L"C:\\alone", L"C:\\downloads"}) {
+        CAPTURE(Utf8(workingDirectory));
+        vkui::StartOptions options;
+        options.program = L"C:\\alone\\VK_UTL.exe";
+        options.workingDirectory = workingDirectory;
+        UtilitySession utility(options);
+        const vkui::MessageBoxContent box =
+            CheckRefusal(utility,
+                         L"実行時エラー '53':\r\n\r\nファイルが見つかりません: VKSVC.dll\r\n"
+                         L"(bIsWindowsVersionOK の呼び出し)",
+                         BoxIcon::Error, kExitRunTimeError);
+        MESSAGE("working directory " << Utf8(workingDirectory) << ": box \"" << Utf8(box.text)
+                                     << "\", exit code " << utility.ExitCode());
+    }
 }

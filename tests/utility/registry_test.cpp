@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <sstream>
 #include <vector>
 
 using namespace vktest;
@@ -53,6 +54,8 @@ struct RegistryCalls {
     std::vector<std::string> openedSubKeys;
     std::vector<std::string> createdSubKeys;
     std::vector<std::string> deletedSubKeys;
+    std::vector<REGSAM> masks; // of every open, create and key delete, in call order
+    bool deletedThroughEx = false;
     std::vector<HKEY> opened; // keys handed out by a successful open or create
     std::vector<HKEY> closed;
     LONG closeResult = ERROR_SUCCESS; // what a close reports, after closing for real
@@ -63,6 +66,7 @@ LONG WINAPI RecordOpen(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, P
 {
     ++calls.count;
     calls.openedSubKeys.push_back(subKey);
+    calls.masks.push_back(access);
     const LONG result = RegOpenKeyExA(root, subKey, options, access, key);
     if (result == ERROR_SUCCESS)
         calls.opened.push_back(*key);
@@ -75,6 +79,7 @@ LONG WINAPI RecordCreate(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClas
 {
     ++calls.count;
     calls.createdSubKeys.push_back(subKey);
+    calls.masks.push_back(access);
     const LONG result = RegCreateKeyExA(root, subKey, reserved, keyClass, options, access,
                                         security, key, disposition);
     if (result == ERROR_SUCCESS)
@@ -109,6 +114,15 @@ LONG WINAPI RecordDeleteKey(HKEY root, LPCSTR subKey)
     return RegDeleteKeyA(root, subKey);
 }
 
+LONG WINAPI RecordDeleteKeyEx(HKEY root, LPCSTR subKey, REGSAM view, DWORD reserved)
+{
+    ++calls.count;
+    calls.deletedSubKeys.push_back(subKey);
+    calls.masks.push_back(view);
+    calls.deletedThroughEx = true;
+    return RegDeleteKeyExA(root, subKey, view, reserved);
+}
+
 LONG WINAPI RecordClose(HKEY key)
 {
     ++calls.count;
@@ -139,6 +153,7 @@ private:
     Rebound set_{Api::RegSetValueExA, RecordSet};
     Rebound deleteValue_{Api::RegDeleteValueA, RecordDeleteValue};
     Rebound deleteKey_{Api::RegDeleteKeyA, RecordDeleteKey};
+    Rebound deleteKeyEx_{Api::RegDeleteKeyExA, RecordDeleteKeyEx};
     Rebound close_{Api::RegCloseKey, RecordClose};
 };
 
@@ -156,8 +171,15 @@ StoredValue Stored(HKEY root, const std::string& key, const std::string& name)
     return value;
 }
 
-// --- A key that the user may only read ---------------------------------------
+// --- What IsWow64Process answers ----------------------------------------------
 
+BOOL wow64Answer = FALSE;
+
+BOOL WINAPI ReportWow64(HANDLE, PBOOL wow64)
+{
+    *wow64 = wow64Answer;
+    return TRUE;
+}
 
 } // namespace
 
@@ -602,4 +624,38 @@ TEST_CASE_FIXTURE(TestKey, "the font setting's value: written, read back, delete
     CHECK(RegDeleteEntry(fontKey, L"Jpn98FixPitch") == kRegDone);
     CHECK(RegGetDword(fontKey, L"Jpn98FixPitch", number) == kRegNotDone);
     CHECK(RegKeyExists(fontKey) == kRegDone);
+}
+
+TEST_CASE("under WOW64 every open, create and key delete of the font key is in the 64-bit view; "
+          "elsewhere none is")
+{
+    const std::wstring fontPath =
+        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\GRE_Initialize";
+    // IsWow64Process answering TRUE, FALSE, or missing (before XP SP2).
+    for (const int answer : {TRUE, FALSE, -1}) {
+        CAPTURE(answer);
+        const bool nativeView = answer == TRUE;
+        wow64Answer = answer;
+        Rebound wow64(Api::IsWow64Process, ReportWow64);
+        if (answer == -1)
+            MarkMissingForTest(Api::IsWow64Process);
+        RegistryCallLog log;
+        Long32 number = 0;
+        CHECK(RegKeyExists(fontPath) == kRegDone);
+        CHECK(RegSetDword(fontPath, L"Jpn98FixPitch", 1) == kRegDone);
+        CHECK(RegGetDword(fontPath, L"Jpn98FixPitch", number) == kRegDone);
+        CHECK(RegDeleteEntry(fontPath, L"Jpn98FixPitch") == kRegDone);
+        CHECK(RegSetDword(fontPath + L"\\VkUtilityTest", L"Number", 1) == kRegDone);
+        CHECK(RegDeleteEntry(fontPath + L"\\VkUtilityTest", L"") == kRegDone);
+        CHECK(calls.deletedThroughEx == nativeView);
+        // Three opens and two creates, and the delete when it names a view.
+        CHECK(calls.masks.size() == (nativeView ? 6u : 5u));
+        std::ostringstream masks;
+        for (REGSAM mask : calls.masks) {
+            masks << " 0x" << std::hex << mask;
+            CHECK(((mask & KEY_WOW64_64KEY) != 0) == nativeView);
+        }
+        MESSAGE("IsWow64Process " << std::string(answer == -1 ? "missing" : answer ? "TRUE" : "FALSE")
+                                  << ": GRE_Initialize masks" << masks.str());
+    }
 }

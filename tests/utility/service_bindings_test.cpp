@@ -214,6 +214,15 @@ TEST_SUITE("ANSI arguments")
         buffer.WriteBack();
         CHECK(variable == L"C:\\??");
     }
+
+    TEST_CASE("only a text that converts to Shift-JIS and back unchanged has an exact form")
+    {
+        for (const wchar_t* exact : {L"", L"C:\\経理\\旧", L"C:\\ｶﾅ ?"})
+            CHECK(HasExactAnsiForm(exact));
+        // Best fit would make a backslash of the yen sign and "e" of "é".
+        for (const wchar_t* inexact : {L"C:\\経理\u00A5旧", L"C:\\caf\u00E9", L"C:\\한글"})
+            CHECK_FALSE(HasExactAnsiForm(inexact));
+    }
 }
 
 // --- The library's exports -------------------------------------------------------------

@@ -33,6 +33,8 @@ trap cleanup EXIT
 # hard links; no test writes there. Everything else is a copy of its own.
 mkdir -p "$WINEPREFIX"
 shared="drive_c/windows/system32 drive_c/windows/winsxs"
+# A 64-bit Windows keeps its 32-bit libraries apart.
+[ -d "$template/drive_c/windows/syswow64" ] && shared="$shared drive_c/windows/syswow64"
 tar -C "$template" $(printf -- '--exclude=./%s ' $shared) -cf - . | tar -C "$WINEPREFIX" -xf -
 for folder in $shared; do
     cp -al "$template/$folder" "$WINEPREFIX/$folder"
