@@ -6,7 +6,7 @@ namespace vkui {
 namespace {
 
 const DWORD kPollInterval = 50;
-const UINT kTextTimeout = 2000;
+const UINT kTextTimeout = 2000 * WaitScale();
 const int kClassNameLength = 256;
 
 struct Search {
@@ -92,16 +92,19 @@ std::wstring ClassName(HWND window)
     return name;
 }
 
+// SMTO_NORMAL, not SMTO_ABORTIFHUNG: a window whose thread has not taken a
+// message for five seconds counts as hung, and under emulation a utility
+// that has only just shown its window can be that slow.
 std::wstring WindowText(HWND window)
 {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeout,
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kTextTimeout,
                              &length))
         return {};
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                             SMTO_ABORTIFHUNG, kTextTimeout, &copied))
+                             SMTO_NORMAL, kTextTimeout, &copied))
         return {};
     text.resize(copied);
     return text;

@@ -32,6 +32,11 @@ mount_local_filesystems() {
     mkdir -p /dev/pts /dev/shm
     mount -t devpts -o gid=5,mode=620 devpts /dev/pts
     mount -t tmpfs -o mode=1777 shm /dev/shm
+    # What udev would make: bash's process substitution needs /dev/fd.
+    ln -sfn /proc/self/fd /dev/fd
+    ln -sfn /proc/self/fd/0 /dev/stdin
+    ln -sfn /proc/self/fd/1 /dev/stdout
+    ln -sfn /proc/self/fd/2 /dev/stderr
     mount -t tmpfs -o mode=755 run /run
     busybox ip link set lo up 2>/dev/null || true
 }
