@@ -35,12 +35,19 @@ done
 
 echo
 echo "== start-up under Wine (median of 20 starts each, in one run)"
+# Beside the minimal window, the same window with the utility's manifest:
+# what the common controls 6 (visual styles) cost before any code of ours.
 minimal=$(in_prefix bench_startup.exe 'C:\vk\minimal_window.exe' 20)
+styled=$(in_prefix bench_startup.exe 'C:\vk\minimal_styled_window.exe' 20)
 utility=$(in_prefix bench_startup.exe 'C:\vk\VK_UTL.exe' 20)
-printf '%s\n%s\n' "$minimal" "$utility"
+printf '%s\n%s\n%s\n' "$minimal" "$styled" "$utility"
 median() { sed -n 's/.* after \([0-9]*\) ms.*/\1/p' <<<"$1"; }
-awk -v m="$(median "$minimal")" -v u="$(median "$utility")" \
-    'BEGIN { if (m > 0) printf "the utility takes %.2f times as long as the minimal program\n", u / m }'
+ratio() {
+    awk -v base="$(median "$1")" -v other="$(median "$2")" -v text="$3" \
+        'BEGIN { if (base > 0) printf "%s %.2f times as long as the minimal program\n", text, other / base }'
+}
+ratio "$minimal" "$styled" "with the common controls 6 it takes"
+ratio "$minimal" "$utility" "the utility takes"
 
 echo
 echo "== history view"
