@@ -187,8 +187,8 @@ void FrmOption::OnCreate()
     CreateControls(window_, kControls, sizeof kControls / sizeof kControls[0], fonts_, scale_);
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(kFormFontSize)), FALSE);
     SizeClientArea(window_, kClientWidth, kClientHeight, scale_);
-    dir1_.Attach(Control(kDir1), [](void* form) { static_cast<FrmOption*>(form)->Dir1_Change(); },
-                 this);
+    dir1_.Attach(Control(kDir1), scale_,
+                 [](void* form) { static_cast<FrmOption*>(form)->Dir1_Change(); }, this);
     ShowDefaultButton(window_, DefaultButton());
 }
 

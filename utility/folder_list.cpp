@@ -1,6 +1,8 @@
 #include "folder_list.h"
 
+#include "form_layout.h"
 #include "run_time_error.h"
+#include "window_dc.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -82,21 +84,10 @@ int FolderIconIndex(ShGetFileInfo getInfo, UINT extraFlags, HIMAGELIST& images)
 
 int TextHeight(HWND control)
 {
-    HDC dc = GetDC(control);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    WindowDc dc(control, WindowDc::kWindowFont);
     TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    GetTextMetricsW(dc.Get(), &metrics);
     return metrics.tmHeight;
-}
-
-int ScreenDpi()
-{
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return dpi;
 }
 
 } // namespace
@@ -140,12 +131,13 @@ void FolderIcons::Draw(HDC dc, int x, int y, bool open) const
         ImageList_Draw(images_, index, dc, x, y, ILD_TRANSPARENT);
 }
 
-void FolderList::Attach(HWND listBox, ChangeHandler onChange, void* context)
+void FolderList::Attach(HWND listBox, const TwipsScale& scale, ChangeHandler onChange,
+                        void* context)
 {
     list_ = listBox;
     onChange_ = onChange;
     context_ = context;
-    const int dpi = ScreenDpi();
+    const int dpi = scale.DpiX();
     indent_ = MulDiv(kIndentPixels, dpi, kDesignDpi);
     margin_ = MulDiv(kMarginPixels, dpi, kDesignDpi);
     const int itemHeight = std::max<int>(icons_.Size().cy, TextHeight(list_)) + margin_;

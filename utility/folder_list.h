@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class TwipsScale;
+
 // The shell's small folder icons, closed and open, from the system image
 // list; shell32 is loaded only while the list needs it.
 class FolderIcons {
@@ -42,9 +44,9 @@ public:
     FolderList(const FolderList&) = delete;
     FolderList& operator=(const FolderList&) = delete;
 
-    // Takes over the list box, whose font is set; `onChange(context)` runs
-    // after every change of the path.
-    void Attach(HWND listBox, ChangeHandler onChange, void* context);
+    // Takes over the list box, whose font is set; indents follow the
+    // screen's DPI. `onChange(context)` runs after every change of the path.
+    void Attach(HWND listBox, const TwipsScale& scale, ChangeHandler onChange, void* context);
 
     const std::wstring& Path() const { return path_; }
     // Makes `path` current (no change when it is current already). Raises a

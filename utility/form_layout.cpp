@@ -1,5 +1,7 @@
 #include "form_layout.h"
 
+#include "window_dc.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -127,10 +129,9 @@ void OrderForKeyboard(HWND window, const ControlSpec* specs, size_t count)
 
 TwipsScale::TwipsScale()
 {
-    HDC screen = GetDC(nullptr);
-    dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    WindowDc screen(nullptr);
+    dpiX_ = GetDeviceCaps(screen.Get(), LOGPIXELSX);
+    dpiY_ = GetDeviceCaps(screen.Get(), LOGPIXELSY);
 }
 
 Font::Font(int hundredthsOfPoint, const TwipsScale& scale)
@@ -207,19 +208,16 @@ void SizeClientArea(HWND window, int width, int height, const TwipsScale& scale)
 
 void FitDropDownToEntries(HWND combo)
 {
-    HDC dc = GetDC(combo);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+    WindowDc dc(combo, WindowDc::kWindowFont);
     LONG widest = 0;
     const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         std::vector<wchar_t> entry(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) + 1, L'\0');
         SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
         SIZE extent = {};
-        GetTextExtentPoint32W(dc, entry.data(), lstrlenW(entry.data()), &extent);
+        GetTextExtentPoint32W(dc.Get(), entry.data(), lstrlenW(entry.data()), &extent);
         widest = std::max(widest, extent.cx);
     }
-    SelectObject(dc, previous);
-    ReleaseDC(combo, dc);
     // The list's border and the margin its items are drawn with, and room
     // for its scroll bar.
     const int margins = 4 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL);

@@ -12,6 +12,7 @@ public:
     TwipsScale();
     int X(int twips) const { return MulDiv(twips, dpiX_, kTwipsPerInch); }
     int Y(int twips) const { return MulDiv(twips, dpiY_, kTwipsPerInch); }
+    int DpiX() const { return dpiX_; }
     int DpiY() const { return dpiY_; }
 
 private:
