@@ -34,13 +34,15 @@ for file in VKSVC.dll vsrepair.exe VK_UTL.exe; do
 done
 
 echo
-echo "== start-up under Wine (median of 20 starts each, in one run)"
+echo "== start-up under Wine (median of 20 starts each, in one run, the programs in turn)"
 # Beside the minimal window, the same window with the utility's manifest:
 # what the common controls 6 (visual styles) cost before any code of ours.
-minimal=$(in_prefix bench_startup.exe 'C:\vk\minimal_window.exe' 20)
-styled=$(in_prefix bench_startup.exe 'C:\vk\minimal_styled_window.exe' 20)
-utility=$(in_prefix bench_startup.exe 'C:\vk\VK_UTL.exe' 20)
-printf '%s\n%s\n%s\n' "$minimal" "$styled" "$utility"
+starts=$(in_prefix bench_startup.exe 20 'C:\vk\minimal_window.exe' \
+    'C:\vk\minimal_styled_window.exe' 'C:\vk\VK_UTL.exe')
+echo "$starts"
+minimal=$(grep 'minimal_window' <<<"$starts")
+styled=$(grep 'minimal_styled_window' <<<"$starts")
+utility=$(grep 'VK_UTL' <<<"$starts")
 median() { sed -n 's/.* after \([0-9]*\) ms.*/\1/p' <<<"$1"; }
 ratio() {
     awk -v base="$(median "$1")" -v other="$(median "$2")" -v text="$3" \

@@ -1,5 +1,7 @@
-// Time from process start to the program's first visible top-level window,
-// median of RUNS starts (ten by default):  startup_bench PROGRAM.exe [RUNS]
+// Time from process start to each program's first visible top-level window,
+// median of RUNS starts of each:  startup_bench RUNS PROGRAM.exe...
+// The programs start in turn, one start of each per round, so that a
+// change in the machine's load weighs on all of them alike.
 #include <windows.h>
 
 #include <algorithm>
@@ -65,22 +67,28 @@ double TimeOneStart(const std::string& program)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
+    if (argc < 3)
         return 2;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 10;
-    TimeOneStart(argv[1]); // warm the caches once
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const double seconds = TimeOneStart(argv[1]);
-        if (seconds < 0) {
-            std::printf("%s: no window\n", argv[1]);
-            return 1;
+    const int runs = std::atoi(argv[1]);
+    const int programs = argc - 2;
+    std::vector<std::vector<double>> times(programs);
+    for (int p = 0; p < programs; ++p)
+        TimeOneStart(argv[2 + p]); // warm the caches once
+    for (int i = 0; i < runs; ++i)
+        for (int p = 0; p < programs; ++p) {
+            const double seconds = TimeOneStart(argv[2 + p]);
+            if (seconds < 0) {
+                std::printf("%s: no window\n", argv[2 + p]);
+                return 1;
+            }
+            times[p].push_back(seconds);
         }
-        times.push_back(seconds);
+    for (int p = 0; p < programs; ++p) {
+        std::vector<double>& t = times[p];
+        std::sort(t.begin(), t.end());
+        const double median = runs % 2 ? t[runs / 2] : (t[runs / 2 - 1] + t[runs / 2]) / 2;
+        std::printf("%s: window shown after %.0f ms (median of %d starts; min %.0f, max %.0f)\n",
+                    argv[2 + p], median * 1000, runs, t.front() * 1000, t.back() * 1000);
     }
-    std::sort(times.begin(), times.end());
-    const double median = runs % 2 ? times[runs / 2] : (times[runs / 2 - 1] + times[runs / 2]) / 2;
-    std::printf("%s: window shown after %.0f ms (median of %d starts; min %.0f, max %.0f)\n",
-                argv[1], median * 1000, runs, times.front() * 1000, times.back() * 1000);
     return 0;
 }
