@@ -190,17 +190,6 @@ Status16 NtKind()
     return versionFour ? kWindowsNT4 : kWindowsNT5OrLater;
 }
 
-// --- Logon session ----------------------------------------------------------------
-
-// Eight upper-case hexadecimal digits.
-std::wstring HexDigits(DWORD number)
-{
-    std::wstring digits(8, L'0');
-    for (int at = 7; at >= 0; --at, number >>= 4)
-        digits[at] = L"0123456789ABCDEF"[number & 0xF];
-    return digits;
-}
-
 } // namespace
 
 std::wstring GetWindowsDir()
@@ -258,8 +247,10 @@ std::wstring LogonSessionId()
     TOKEN_STATISTICS statistics = {};
     if (!token.IsOpen() || !CallGetTokenStatistics(token.Get(), &statistics))
         return std::wstring();
-    return HexDigits(static_cast<DWORD>(statistics.AuthenticationId.HighPart)) + L"-" +
-           HexDigits(statistics.AuthenticationId.LowPart);
+    wchar_t text[18]; // "HHHHHHHH-LLLLLLLL"
+    wsprintfW(text, L"%08lX-%08lX", static_cast<DWORD>(statistics.AuthenticationId.HighPart),
+              statistics.AuthenticationId.LowPart);
+    return text;
 }
 
 void RemoveCurrentDirectoryFromDllSearch()

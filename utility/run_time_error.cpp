@@ -14,21 +14,13 @@ std::wstring Widen(const std::string& text)
     return FromAnsi(text.data(), text.size());
 }
 
-// The error number in decimal. std::to_wstring would link the C runtime's
-// whole printf machinery for it.
+// The error number in decimal, through user32: std::to_wstring would link
+// the C runtime's whole printf machinery for it.
 std::wstring Decimal(int number)
 {
     wchar_t digits[12];
-    wchar_t* first = digits + 12;
-    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number)
-                                    : static_cast<unsigned>(number);
-    do {
-        *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (number < 0)
-        *--first = L'-';
-    return std::wstring(first, digits + 12);
+    wsprintfW(digits, L"%d", number);
+    return digits;
 }
 
 // The wording of the run-time errors that an administrator of these PCs

@@ -4,6 +4,7 @@
 #include "FrmMain_ids.h"
 #include "FrmOption_ids.h"
 #include "utility_session.h"
+#include "window_dc.h"
 
 #include <doctest.h>
 
@@ -27,10 +28,8 @@ int ExpectedDpi()
 
 int ScreenDpi()
 {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
+    WindowDc screen(nullptr);
+    return GetDeviceCaps(screen.Get(), LOGPIXELSY);
 }
 
 // A control's rectangle in its parent's client coordinates.
