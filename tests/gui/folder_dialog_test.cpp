@@ -321,7 +321,7 @@ TEST_CASE("a name without an exact Shift-JIS form is refused, though its look-al
         CAPTURE(Utf8(path));
         const vkui::MessageBoxContent box = dialog.Execute(path);
         MESSAGE(Utf8(path) << ": box \"" << Utf8(box.text) << "\", icon " << box.icon
-                           << ", log " << (vktest::PathExists(LogPath()) ? "written" : "absent"));
+                           << ", log " << std::string(vktest::PathExists(LogPath()) ? "written" : "absent"));
         CHECK(box.text == kFailed);
         CHECK(box.icon == BoxIcon::None);
     }
