@@ -1,5 +1,6 @@
 #include "access_rights.h"
 
+#include "held_path.h"
 #include "vksvc.h"
 
 #include <aclapi.h>
@@ -8,14 +9,13 @@
 
 namespace {
 
-using GetNamedSecurityInfoFn = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION,
-                                              PSID*, PSID*, PACL*, PACL*,
-                                              PSECURITY_DESCRIPTOR*);
+using GetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*,
+                                         PSID*, PACL*, PACL*, PSECURITY_DESCRIPTOR*);
 using BuildExplicitAccessFn = VOID(WINAPI*)(PEXPLICIT_ACCESS_A, LPSTR, DWORD, ACCESS_MODE,
                                             DWORD);
 using SetEntriesInAclFn = DWORD(WINAPI*)(ULONG, PEXPLICIT_ACCESS_A, PACL, PACL*);
-using SetNamedSecurityInfoFn = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION,
-                                              PSID, PSID, PACL, PACL);
+using SetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID,
+                                         PSID, PACL, PACL);
 
 char kUsers[] = "Users";
 const DWORD kPersistentAcls = FILE_PERSISTENT_ACLS;
@@ -45,19 +45,13 @@ class SecurityApi {
 public:
     explicit SecurityApi(const LoadedLibrary& advapi) : advapi_(advapi) {}
 
-    GetNamedSecurityInfoFn GetNamedSecurityInfo()
-    {
-        return Bind(getInfo_, "GetNamedSecurityInfoA");
-    }
+    GetSecurityInfoFn GetSecurityInfo() { return Bind(getInfo_, "GetSecurityInfo"); }
     BuildExplicitAccessFn BuildExplicitAccess()
     {
         return Bind(build_, "BuildExplicitAccessWithNameA");
     }
     SetEntriesInAclFn SetEntriesInAcl() { return Bind(merge_, "SetEntriesInAclA"); }
-    SetNamedSecurityInfoFn SetNamedSecurityInfo()
-    {
-        return Bind(setInfo_, "SetNamedSecurityInfoA");
-    }
+    SetSecurityInfoFn SetSecurityInfo() { return Bind(setInfo_, "SetSecurityInfo"); }
 
 private:
     template <typename Fn>
@@ -69,16 +63,18 @@ private:
     }
 
     const LoadedLibrary& advapi_;
-    GetNamedSecurityInfoFn getInfo_ = nullptr;
+    GetSecurityInfoFn getInfo_ = nullptr;
     BuildExplicitAccessFn build_ = nullptr;
     SetEntriesInAclFn merge_ = nullptr;
-    SetNamedSecurityInfoFn setInfo_ = nullptr;
+    SetSecurityInfoFn setInfo_ = nullptr;
 };
 
-// One read-merge-write pass: merges one "Users" entry into the folder's DACL.
-LONG MergeUsersEntry(SecurityApi& api, LPSTR folder, DWORD permissions, DWORD inheritance)
+// One read-merge-write pass: merges one "Users" entry into the DACL of the
+// held folder. Written through its handle, the inheritable entries reach
+// the folders and files below it as they would through its name.
+LONG MergeUsersEntry(SecurityApi& api, HANDLE folder, DWORD permissions, DWORD inheritance)
 {
-    GetNamedSecurityInfoFn getInfo = api.GetNamedSecurityInfo();
+    GetSecurityInfoFn getInfo = api.GetSecurityInfo();
     if (getInfo == nullptr)
         return kGrantApiMissing;
     PACL currentDacl = nullptr;
@@ -101,7 +97,7 @@ LONG MergeUsersEntry(SecurityApi& api, LPSTR folder, DWORD permissions, DWORD in
     if (merge(1, &entry, currentDacl, mergedDacl.Receive<ACL>()) != ERROR_SUCCESS)
         return kGrantMergeFailed;
 
-    SetNamedSecurityInfoFn setInfo = api.SetNamedSecurityInfo();
+    SetSecurityInfoFn setInfo = api.SetSecurityInfo();
     if (setInfo == nullptr)
         return kGrantApiMissing;
     if (setInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
@@ -141,14 +137,20 @@ LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMa
     if (!ChkAclDrive(root))
         return kGrantNotFixedAclDrive;
 
-    // The security functions take a non-const path but do not change it.
-    LPSTR path = const_cast<LPSTR>(folder);
-    SecurityApi api(advapi);
-    LONG status = MergeUsersEntry(api, path, accessMask, kFolderAndSubfolders);
+    // The object checked is the object changed: both passes go through the
+    // one handle, whatever becomes of the names meanwhile.
+    HeldPath held;
+    LONG status = held.Open(folder);
     if (status != kGrantDone)
         return status;
+    SecurityApi api(advapi);
+    status = MergeUsersEntry(api, held.Object(), accessMask, kFolderAndSubfolders);
+    if (status != kGrantDone)
+        return status;
+    if (!held.IsStillUnlinked())
+        return kGrantLinkRefused;
     // Files always get full control, whatever the folders were given.
-    return MergeUsersEntry(api, path, GENERIC_ALL, kFilesOnly);
+    return MergeUsersEntry(api, held.Object(), GENERIC_ALL, kFilesOnly);
 }
 
 LONG WINAPI AddAccessRights(LPCSTR folder, DWORD accessMask)

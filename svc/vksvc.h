@@ -14,11 +14,12 @@
 // Status of AddAccessRights and AddAccessRights_FULL.
 enum GrantStatus : LONG {
     kGrantDone = 0,
-    kGrantReadFailed = -1,      // GetNamedSecurityInfoA
+    kGrantReadFailed = -1,      // missing, not opened, or GetSecurityInfo
     kGrantMergeFailed = -2,     // SetEntriesInAclA
-    kGrantWriteFailed = -3,     // SetNamedSecurityInfoA
+    kGrantWriteFailed = -3,     // SetSecurityInfo
     kGrantNotFixedAclDrive = -4,
     kGrantApiMissing = -5,      // advapi32.dll or one of its functions
+    kGrantLinkRefused = -6,     // a link, a path through one, or a hard-linked file
 };
 
 // Status of DelAppDataFile.

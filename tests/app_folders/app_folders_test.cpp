@@ -2,8 +2,8 @@
 // directory and real folders; the history log VK_XP.log read back by meaning.
 //
 // Wine keeps no DACLs, so a grant on drive C: succeeds there; a failing
-// grant is made with advapi32.dll's SetNamedSecurityInfoA refused for
-// chosen folders (the loader seam of GrantVeskaFolders).
+// grant is made with advapi32.dll's SetSecurityInfo refused for chosen
+// folders (the loader seam of GrantVeskaFolders).
 #include "veska_folders.h"
 #include "vksvc.h"
 
@@ -205,36 +205,36 @@ bool HostStoresJapaneseNames()
 
 // --- advapi32.dll watched -------------------------------------------------------------
 
-using SetNamedSecurityInfoFn = DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID,
-                                              PSID, PACL, PACL);
+using SetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID,
+                                         PSID, PACL, PACL);
 
 // The folders whose DACL the grant wrote, in order (two writes per grant),
 // and those whose DACL it may not write.
 struct WatchedAdvapi {
     std::vector<std::string> written;
     std::set<std::string> refused;
-    SetNamedSecurityInfoFn realWrite = nullptr;
+    SetSecurityInfoFn realWrite = nullptr;
 };
 WatchedAdvapi g_advapi;
 
-DWORD WINAPI WatchedSetNamedSecurityInfo(LPSTR path, SE_OBJECT_TYPE type,
-                                         SECURITY_INFORMATION what, PSID owner, PSID group,
-                                         PACL dacl, PACL sacl)
+DWORD WINAPI WatchedSetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
+                                    PSID owner, PSID group, PACL dacl, PACL sacl)
 {
+    const std::string path = PathOfHandle(object);
     g_advapi.written.push_back(path);
-    if (g_advapi.refused.count(path) != 0)
-        return ERROR_ACCESS_DENIED;
-    return g_advapi.realWrite(path, type, what, owner, group, dacl, sacl);
+    for (const std::string& refused : g_advapi.refused)
+        if (lstrcmpiA(refused.c_str(), path.c_str()) == 0)
+            return ERROR_ACCESS_DENIED;
+    return g_advapi.realWrite(object, type, what, owner, group, dacl, sacl);
 }
 
 FARPROC WINAPI WatchedLookup(HMODULE module, LPCSTR name)
 {
     FARPROC function = GetProcAddress(module, name);
-    if (std::strcmp(name, "SetNamedSecurityInfoA") != 0)
+    if (std::strcmp(name, "SetSecurityInfo") != 0)
         return function;
-    g_advapi.realWrite =
-        reinterpret_cast<SetNamedSecurityInfoFn>(reinterpret_cast<void*>(function));
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(WatchedSetNamedSecurityInfo));
+    g_advapi.realWrite = reinterpret_cast<SetSecurityInfoFn>(reinterpret_cast<void*>(function));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(WatchedSetSecurityInfo));
 }
 
 const LibraryLoader kWatchedAdvapi = {LoadLibraryA, WatchedLookup, FreeLibrary};
@@ -458,6 +458,25 @@ TEST_SUITE("fixed folders")
             CheckLog({Entry(kCommonDataFolder, kCommonData),
                       Entry(kLinkedFolder, "VESKA財務EX連動エラー")});
         }
+    }
+}
+
+TEST_SUITE("links")
+{
+    // C:\VESKAEX is veskaex-link.sh's link to C:\vk-links\target, and
+    // C:\vk-links\link another (links.sh).
+    TEST_CASE("VESKAEX and a DB_DIR that are links are recorded as failed and left alone; the folder beside them is granted")
+    {
+        const char kFolderLink[] = "C:\\vk-links\\link";
+        REQUIRE((GetFileAttributesA(kLinkedFolder) & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+        Installation pc;
+        const std::string app = pc.Folder("app");
+        pc.WriteIni("QX_LEDG.ini", DirIni(kFolderLink, app));
+        CHECK(CheckVeskaFolder() == 1);
+        SetVeskaFolderRefusing({});
+        CheckLog({Entry(kFolderLink, "ZELTRAN財務：エラー"), Entry(app, "ZELTRAN財務"),
+                  Entry(kLinkedFolder, "ZELTRAN財務EX連動エラー")});
+        CHECK(g_advapi.written == std::vector<std::string>(2, PathOfObject(app)));
     }
 }
 

@@ -75,6 +75,10 @@ void RemoveTree(const std::string& path)
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
+    // A link belongs to the prefix's set-up, and what it leads to to
+    // somebody else.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return;
     SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         DeleteFileA(path.c_str());
@@ -91,6 +95,28 @@ void RemoveTree(const std::string& path)
         FindClose(search);
     }
     RemoveDirectoryA(path.c_str());
+}
+
+std::string PathOfHandle(HANDLE handle)
+{
+    // Vista's: bound at run time, like everything the headers for Windows
+    // 2000 do not declare.
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    const auto finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    char buffer[MAX_PATH + 4] = {};
+    if (finalPath == nullptr || finalPath(handle, buffer, sizeof buffer, 0) == 0)
+        return "";
+    const std::string path = buffer;
+    return path.compare(0, 4, "\\\\?\\") == 0 ? path.substr(4) : path;
+}
+
+std::string PathOfObject(const std::string& path)
+{
+    const Handle handle(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                                         FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle.IsValid() ? PathOfHandle(handle.Get()) : "";
 }
 
 void MakeFolders(const std::string& path)

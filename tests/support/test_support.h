@@ -51,7 +51,13 @@ std::string LocalAppData(); // C:\users\<user>\AppData\Local (from the environme
 bool PathExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path); // empty when missing
 void WriteFileBytes(const std::string& path, const std::string& bytes);
-void RemoveTree(const std::string& path); // a file, or a folder with all it holds
+void RemoveTree(const std::string& path); // a file, or a folder with all it holds; never a link
+
+// The path of what a handle is open on, as Windows names it now
+// (GetFinalPathNameByHandleA without its "\\?\" prefix); empty when unknown.
+std::string PathOfHandle(HANDLE handle);
+// The path of what `path` names now, found through a handle opened on it.
+std::string PathOfObject(const std::string& path);
 
 // A file written on construction and deleted on destruction.
 class ScopedFile {

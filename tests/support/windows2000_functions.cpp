@@ -41,7 +41,7 @@ const LibraryFunctions kWindows2000[] = {
      "TlsFree TlsGetValue TlsSetValue UnhandledExceptionFilter VirtualAlloc VirtualFree "
      "VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteFile "
      "WritePrivateProfileStringA WritePrivateProfileStringW lstrcmpiA lstrcmpiW lstrlenA "
-     "lstrlenW GetFullPathNameW"},
+     "lstrlenW GetFullPathNameW GetFullPathNameA GetFileInformationByHandle"},
     {"USER32.dll",
      "AdjustWindowRectEx BeginPaint CallWindowProcW CharNextA CharUpperW CheckDlgButton "
      "ClientToScreen CreateIconIndirect CreateWindowExA CreateWindowExW DefWindowProcA "

@@ -4,8 +4,9 @@
 // Wine keeps no folder DACLs (it makes one up from the Unix permission bits
 // on every read), so the DACLs are checked where the grant writes them: the
 // grant runs with a loader whose advapi32 hands out recording doubles of the
-// four security functions. The doubles keep one DACL per path and merge with
-// the real SetEntriesInAclA. The real DLL is then run for its statuses.
+// four security functions. The doubles keep one DACL per object (named by
+// the path its handle is open on) and merge with the real SetEntriesInAclA.
+// The real DLL is then run for its statuses.
 #include "access_rights.h"
 #include "test_support.h"
 #include "vksvc.h"
@@ -208,17 +209,17 @@ enum class Step { Read, Build, Merge, Write };
 const char* StepName(Step step)
 {
     switch (step) {
-    case Step::Read: return "GetNamedSecurityInfoA";
+    case Step::Read: return "GetSecurityInfo";
     case Step::Build: return "BuildExplicitAccessWithNameA";
     case Step::Merge: return "SetEntriesInAclA";
-    case Step::Write: return "SetNamedSecurityInfoA";
+    case Step::Write: return "SetSecurityInfo";
     }
     return "?";
 }
 
 // How a read or write of security information was asked for.
 struct SecurityCall {
-    std::string path;
+    std::string path; // of the object the handle is open on
     SE_OBJECT_TYPE objectType;
     SECURITY_INFORMATION information;
     bool ownerGroupOrSacl; // asked for, or written
@@ -276,11 +277,13 @@ public:
         return GrantUsersAccess(kLoader, folder, mask);
     }
 
-    std::vector<BYTE>& DaclOf(const std::string& path)
+    std::vector<BYTE>& DaclOf(const std::string& path) { return DaclOfObject(PathOfObject(path)); }
+
+    std::vector<BYTE>& DaclOfObject(const std::string& objectPath)
     {
-        auto found = dacls.find(path);
+        auto found = dacls.find(objectPath);
         if (found == dacls.end())
-            found = dacls.emplace(path, kDaclBeforeGrant).first;
+            found = dacls.emplace(objectPath, kDaclBeforeGrant).first;
         return found->second;
     }
 
@@ -349,19 +352,20 @@ private:
 
     // A self-relative descriptor in LocalAlloc memory holding the path's
     // DACL, as the platform hands it out.
-    static DWORD WINAPI FakeRead(LPSTR path, SE_OBJECT_TYPE type,
+    static DWORD WINAPI FakeRead(HANDLE object, SE_OBJECT_TYPE type,
                                  SECURITY_INFORMATION information, PSID* owner,
                                  PSID* group, PACL* dacl, PACL* sacl,
                                  PSECURITY_DESCRIPTOR* descriptor)
     {
         FakeAdvapi& self = *g_advapi;
         self.calls.push_back(Step::Read);
+        const std::string path = PathOfHandle(object);
         self.reads.push_back({path, type, information,
                               owner != nullptr || group != nullptr || sacl != nullptr});
         if (self.Fails(Step::Read) || dacl == nullptr || descriptor == nullptr)
             return ERROR_ACCESS_DENIED;
 
-        std::vector<BYTE> current = self.DaclOf(path);
+        std::vector<BYTE> current = self.DaclOfObject(path);
         SECURITY_DESCRIPTOR absolute;
         InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
         SetSecurityDescriptorDacl(&absolute, TRUE, reinterpret_cast<PACL>(current.data()), FALSE);
@@ -403,18 +407,19 @@ private:
         return result;
     }
 
-    static DWORD WINAPI FakeWrite(LPSTR path, SE_OBJECT_TYPE type,
+    static DWORD WINAPI FakeWrite(HANDLE object, SE_OBJECT_TYPE type,
                                   SECURITY_INFORMATION information, PSID owner,
                                   PSID group, PACL dacl, PACL sacl)
     {
         FakeAdvapi& self = *g_advapi;
         self.calls.push_back(Step::Write);
+        const std::string path = PathOfHandle(object);
         self.writes.push_back({path, type, information,
                                owner != nullptr || group != nullptr || sacl != nullptr});
         self.wroteOtherList |= dacl != self.lastMerged_ || !self.IsLive(dacl);
         if (self.Fails(Step::Write) || dacl == nullptr)
             return ERROR_ACCESS_DENIED;
-        self.DaclOf(path) = CopyOf(dacl);
+        self.DaclOfObject(path) = CopyOf(dacl);
         self.written.push_back(CopyOf(dacl));
         return ERROR_SUCCESS;
     }
@@ -458,6 +463,7 @@ TEST_CASE("Users get the mask on the folder and its subfolders, and GENERIC_ALL 
     const DWORD kMasks[] = {GENERIC_ALL, kReadAndExecute, FILE_ALL_ACCESS};
     for (DWORD mask : kMasks) {
         CAPTURE(Hex(mask));
+        const ScopedFolder folder(kFolder);
         FakeAdvapi advapi;
         CHECK(advapi.Grant(kFolder, mask) == kGrantDone);
         REQUIRE(advapi.written.size() == 2);
@@ -471,13 +477,14 @@ TEST_CASE("Users get the mask on the folder and its subfolders, and GENERIC_ALL 
 
 TEST_CASE("each pass reads and writes the folder's DACL alone, as a file object")
 {
+    const ScopedFolder folder(kFolder);
     FakeAdvapi advapi;
     REQUIRE(advapi.Grant(kFolder, GENERIC_ALL) == kGrantDone);
     REQUIRE(advapi.reads.size() == 2);
     REQUIRE(advapi.writes.size() == 2);
     for (const auto* calls : {&advapi.reads, &advapi.writes}) {
         for (const SecurityCall& call : *calls) {
-            CHECK(call.path == kFolder);
+            CHECK(call.path == PathOfObject(kFolder));
             CHECK(call.objectType == SE_FILE_OBJECT);
             CHECK(call.information == DACL_SECURITY_INFORMATION);
             CHECK_FALSE(call.ownerGroupOrSacl);
@@ -505,6 +512,7 @@ TEST_CASE("a failing step ends the grant with its status; a pass-2 failure keeps
         const std::string failingStep = StepName(failure.step);
         CAPTURE(failingStep);
         CAPTURE(failure.pass);
+        const ScopedFolder folder(kFolder);
         FakeAdvapi advapi;
         advapi.failingStep = failure.step;
         advapi.failingPass = failure.pass;
@@ -524,6 +532,7 @@ TEST_CASE("a security function missing from advapi32 gives -5 and changes nothin
     for (Step missing : {Step::Read, Step::Build, Step::Merge, Step::Write}) {
         const std::string missingFunction = StepName(missing);
         CAPTURE(missingFunction);
+        const ScopedFolder folder(kFolder);
         FakeAdvapi advapi;
         advapi.missingFunction = StepName(missing);
         CHECK(advapi.Grant(kFolder, GENERIC_ALL) == kGrantApiMissing);
@@ -667,4 +676,69 @@ TEST_CASE("a folder that does not exist on drive C: gives -1")
     CHECK(grants.Full(parent.Path() + "\\missing") == kGrantReadFailed);
     CHECK(grants.Full("C:\\vk-no-such-folder\\missing") == kGrantReadFailed);
     CHECK(grants.WithMask(parent.Path() + "\\missing", kReadAndExecute) == kGrantReadFailed);
+}
+
+// --- Links -----------------------------------------------------------------------------
+
+namespace {
+
+// links.sh makes C:\vk-links\target (with a folder sub) and C:\vk-links\link,
+// a symbolic link to it, which Windows programs see as a reparse point.
+const char kLinkTarget[] = "C:\\vk-links\\target";
+const char kFolderLink[] = "C:\\vk-links\\link";
+
+// A file with one name and a file with two, beside the link's target's sub.
+class LinkFixture {
+public:
+    LinkFixture()
+        : single_(std::string(kLinkTarget) + "\\single.txt", "one name"),
+          first_(std::string(kLinkTarget) + "\\first.txt", "two names")
+    {
+        REQUIRE(CreateHardLinkA(SecondName().c_str(), first_.Path().c_str(), nullptr));
+    }
+    ~LinkFixture() { RemoveTree(SecondName()); }
+    LinkFixture(const LinkFixture&) = delete;
+    LinkFixture& operator=(const LinkFixture&) = delete;
+
+    static std::string SecondName() { return std::string(kLinkTarget) + "\\second.txt"; }
+
+private:
+    ScopedFile single_;
+    ScopedFile first_;
+};
+
+struct LinkRow {
+    std::string path;
+    LONG status;
+    std::string what;
+};
+
+} // namespace
+
+TEST_CASE("a link, a path through one, and a file with two names give -6 and nothing is written")
+{
+    REQUIRE((GetFileAttributesA(kFolderLink) & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+    const LinkFixture fixture;
+    const std::string target = kLinkTarget;
+    const LinkRow kRows[] = {
+        {target, kGrantDone, "a folder"},
+        {target + "\\sub", kGrantDone, "a subfolder"},
+        {target + "\\single.txt", kGrantDone, "a file with one name"},
+        {kFolderLink, kGrantLinkRefused, "a link to a folder"},
+        {std::string(kFolderLink) + "\\sub", kGrantLinkRefused, "a folder reached through a link"},
+        {target + "\\first.txt", kGrantLinkRefused, "a file with a second hard link"},
+        {LinkFixture::SecondName(), kGrantLinkRefused, "that second hard link"},
+    };
+    const Grants grants;
+    for (const LinkRow& row : kRows) {
+        CAPTURE(row.what);
+        CAPTURE(row.path);
+        CHECK(grants.Full(row.path) == row.status);
+        CHECK(grants.WithMask(row.path, kReadAndExecute) == row.status);
+
+        FakeAdvapi advapi;
+        CHECK(advapi.Grant(row.path.c_str(), GENERIC_ALL) == row.status);
+        CHECK(advapi.written.size() == (row.status == kGrantDone ? 2u : 0u));
+        CheckTidy(advapi);
+    }
 }

@@ -1,0 +1,38 @@
+// The object that a path names, opened once so that its DACL is read and
+// written through one handle, with every folder between the drive root and
+// it opened and held as well. A link anywhere on the way is refused: the
+// utility runs elevated, and folders such as \VESKAEX can be made, or
+// replaced, by any user of the PC.
+#pragma once
+
+#include <windows.h>
+
+class HeldPath {
+public:
+    HeldPath() = default;
+    ~HeldPath();
+    HeldPath(const HeldPath&) = delete;
+    HeldPath& operator=(const HeldPath&) = delete;
+
+    // kGrantDone when the object and the folders above it are held;
+    // kGrantReadFailed when one of them is missing or cannot be opened;
+    // kGrantLinkRefused when one is a junction, mount point or symbolic
+    // link, or the object is a file with another name (hard link).
+    LONG Open(LPCSTR path);
+
+    // Opened with READ_CONTROL and WRITE_DAC.
+    HANDLE Object() const { return held_[count_ - 1]; }
+
+    // Whether the held object is still neither a link nor a file with
+    // another name: once Users may change it, they may make it one.
+    bool IsStillUnlinked() const;
+
+private:
+    LONG Hold(const char* path, DWORD access, bool isObject);
+
+    // "X:\" and one folder per further character pair at most: a path that
+    // CreateFileA accepts has fewer than MAX_PATH characters.
+    static const int kMostHeld = MAX_PATH / 2 + 1;
+    HANDLE held_[kMostHeld] = {};
+    int count_ = 0;
+};
