@@ -84,6 +84,13 @@ bool NamesWholeDrive(const std::wstring& text)
     return length == kWholeDriveLength && full[1] == L':' && full[2] == L'\\';
 }
 
+bool NamesFolderExactly(const std::wstring& text)
+{
+    wchar_t full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameW(text.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH && text == full;
+}
+
 FrmOption::FrmOption(HINSTANCE instance) : instance_(instance), fonts_(scale_) {}
 
 FrmOption::~FrmOption()
@@ -255,9 +262,10 @@ void FrmOption::CmdOK_Click()
         ShowMessage(window_, kWholeDrive, MB_OK | MB_ICONERROR);
         return;
     }
-    // The library takes ANSI: a name without an exact ANSI form would be
-    // granted as another folder's name.
-    if (!HasExactAnsiForm(folder)) {
+    // The grant and the history must name one folder: a name that Windows
+    // reads as another (C:\data., C:\a\..\b), or that crosses to the
+    // library's ANSI as another, is refused.
+    if (!NamesFolderExactly(folder) || !HasExactAnsiForm(folder)) {
         ShowMessage(window_, kSettingFailed, MB_OK);
         return;
     }

@@ -53,3 +53,9 @@ private:
 // absolute path that comes out as a drive root once made a full path
 // ("C:\.", "C:\\", "C:\Windows\..").
 bool NamesWholeDrive(const std::wstring& text);
+
+// Whether Windows reads `text` as exactly the path it says: its full path
+// (GetFullPathNameW) is the text itself. A trailing dot or space, a "." or
+// ".." part, "/" and doubled backslashes make it another, as does a path
+// that is not absolute.
+bool NamesFolderExactly(const std::wstring& text);

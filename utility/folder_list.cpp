@@ -49,6 +49,15 @@ bool LessIgnoringCase(const std::wstring& a, const std::wstring& b)
            CSTR_LESS_THAN;
 }
 
+// Windows' own protected folders (System Volume Information, $Recycle.Bin,
+// the old junctions such as Documents and Settings) are hidden and system
+// at once; Explorer does not show them, and they are never to be granted.
+bool IsProtectedFolder(DWORD attributes)
+{
+    const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return (attributes & kHiddenSystem) == kHiddenSystem;
+}
+
 // The names of the subfolders of `folder`, sorted; false when the folder
 // cannot be read.
 bool ReadSubfolders(const std::wstring& folder, std::vector<std::wstring>& names)
@@ -59,7 +68,8 @@ bool ReadSubfolders(const std::wstring& folder, std::vector<std::wstring>& names
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         const std::wstring name = found.cFileName;
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L".." &&
+            !IsProtectedFolder(found.dwFileAttributes))
             names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);

@@ -1,6 +1,7 @@
 // The folder dialog, opened from the main window's add button on a PC with
 // two fixed NTFS drives (C: named SYSTEM, D: unnamed) and drives it never
-// lists (fixed FAT32, CD-ROM, network, removable). The skipped case runs
+// lists (fixed FAT32, CD-ROM, network, removable), and C:\vk-links\link, a
+// link (links.sh). The skipped case runs
 // alone on a PC with every drive letter in use (gui_all_drives).
 #include "FrmMain_ids.h"
 #include "FrmOption_ids.h"
@@ -235,6 +236,13 @@ TEST_CASE("a whole drive is refused however it is spelled, before anything chang
 TEST_CASE("opening a folder sets the path; highlighting does not; a drive returns to its root")
 {
     vktest::ScopedFolder data("C:\\vkdata\\inner");
+    // Hidden and system, as Windows' protected folders are: not listed.
+    vktest::ScopedFolder hidden("C:\\vkdata\\hidden");
+    vktest::ScopedFolder protectedFolder("C:\\vkdata\\protected");
+    SetFileAttributesA(hidden.Path().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesA(protectedFolder.Path().c_str(), FILE_ATTRIBUTE_SYSTEM);
+    SetFileAttributesA(protectedFolder.Path().c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    REQUIRE((GetFileAttributesA(protectedFolder.Path().c_str()) & 0x6) == 0x6);
     FolderDialog dialog;
     REQUIRE(dialog.dialog != nullptr);
 
@@ -243,7 +251,7 @@ TEST_CASE("opening a folder sets the path; highlighting does not; a drive return
 
     dialog.OpenFolder(L"vkdata");
     CHECK(dialog.Path() == L"C:\\vkdata");
-    CHECK(dialog.Folders() == std::vector<std::wstring>{L"C:\\", L"vkdata", L"inner"});
+    CHECK(dialog.Folders() == std::vector<std::wstring>{L"C:\\", L"vkdata", L"hidden", L"inner"});
 
     dialog.OpenFolder(L"inner");
     CHECK(dialog.Path() == L"C:\\vkdata\\inner");
@@ -292,12 +300,17 @@ TEST_CASE("a granted folder is recorded once, exactly as typed, and the dialog s
     vktest::RemoveTree(LogPath());
 }
 
-TEST_CASE("a path the library refuses gives the error message and no record")
+TEST_CASE("a path refused by the dialog or the library gives the error message and no record")
 {
     vktest::RemoveTree(LogPath());
+    vktest::ScopedFolder data("C:\\vkdata");
     FolderDialog dialog;
     REQUIRE(dialog.dialog != nullptr);
-    for (const wchar_t* path : {L"", L"D:", L"C:\\no such folder", L"G:\\data"}) {
+    // Windows reads the names of the second line as C:\vkdata, which the
+    // text and the history would not name; the third is a link.
+    for (const wchar_t* path : {L"", L"D:", L"C:\\no such folder", L"G:\\data",
+                                L"C:\\vkdata.", L"C:\\vkdata ", L"C:\\windows\\..\\vkdata",
+                                L"C:/vkdata", L"C:\\\\vkdata", L"C:\\vk-links\\link"}) {
         CAPTURE(Utf8(path));
         const vkui::MessageBoxContent box = dialog.Execute(path);
         CHECK(box.text == kFailed);
