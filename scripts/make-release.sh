@@ -5,12 +5,21 @@
 #   make-release.sh ARCHIVE.zip FILE_OR_FOLDER...
 #   SOURCE_DATE_EPOCH     time stamp of every entry (default: the time of the
 #                         checked-out commit)
+#   VK_SIGN_PKCS12        a code-signing certificate with its key (PKCS#12):
+#                         every .exe and .dll is signed (Authenticode, SHA-256)
+#                         before the checksums are taken
+#   VK_SIGN_PASSWORD      its password
+#   VK_SIGN_TIMESTAMP     a timestamp server (RFC 3161) to countersign with, so
+#                         that the signature outlives the certificate
 # The same files make the same bytes, whatever their times, modes and owners
 # and the machine's clock and time zone. Names are stored in CP932 and not
 # marked UTF-8: the zip folder of Windows XP and 7 ignores that mark and reads
 # every name in the local code page, and later Windows read an unmarked name
 # that way too, so a Japanese Windows shows the Japanese names right. If a file
 # is missing, it fails and leaves no archive behind.
+# Signing works on the copies that go into the archive; the given files are
+# never changed. A signature holds its signing time, so a signed archive
+# differs from run to run (an unsigned one does not).
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 ARCHIVE.zip FILE_OR_FOLDER..." >&2; exit 2; }
 archive=$(realpath -m "$1"); shift
@@ -19,6 +28,20 @@ export LC_ALL=C.UTF-8 TZ=UTC  # zip stores local times: UTC makes them the same 
 
 stage=$(mktemp -d "$archive.XXXXXX")
 trap 'status=$?; rm -rf "$stage"; [ $status -eq 0 ] || rm -f "$archive"' EXIT
+
+# A half-given certificate would quietly make an unsigned release.
+signing=${VK_SIGN_PKCS12:-}
+if [ -z "$signing" ]; then
+    [ -z "${VK_SIGN_PASSWORD:-}${VK_SIGN_TIMESTAMP:-}" ] ||
+        { echo "make-release: VK_SIGN_PASSWORD or VK_SIGN_TIMESTAMP without VK_SIGN_PKCS12" >&2; exit 2; }
+else
+    [ -f "$signing" ] && [ -r "$signing" ] || { echo "make-release: cannot read $signing" >&2; exit 2; }
+    command -v osslsigncode >/dev/null ||
+        { echo "make-release: osslsigncode is missing (scripts/install-deps.sh)" >&2; exit 2; }
+fi
+# Kept in this shell alone: no program started from here inherits it.
+password=${VK_SIGN_PASSWORD:-}
+unset VK_SIGN_PASSWORD
 
 files=()
 for arg in "$@"; do
@@ -37,6 +60,21 @@ for file in "${files[@]}"; do
     cp "$file" "$stage/$name"
     names+=("$name")
 done
+# The password reaches osslsigncode through a pipe, never its command line
+# (which every user of the machine can read) nor a file.
+sign() {
+    local file=$1 timestamp=()
+    [ -z "${VK_SIGN_TIMESTAMP:-}" ] || timestamp=(-ts "$VK_SIGN_TIMESTAMP")
+    osslsigncode sign -pkcs12 "$signing" -readpass <(printf %s "$password") -h sha256 \
+        "${timestamp[@]}" -in "$file" -out "$file.signed" >/dev/null ||
+        { echo "make-release: signing $(basename "$file") failed" >&2; exit 1; }
+    mv "$file.signed" "$file"
+}
+if [ -n "$signing" ]; then
+    for name in "${names[@]}"; do
+        case ${name,,} in *.exe | *.dll) sign "$stage/$name" ;; esac
+    done
+fi
 (cd "$stage" && sha256sum -- "${names[@]}" >SHA256SUMS.txt)
 names+=(SHA256SUMS.txt)
 

@@ -3,10 +3,12 @@
 # guide's page with every picture it shows, and SHA256SUMS.txt; the binaries
 # are the tested ones of the build, byte for byte; the checksums are theirs;
 # every name is stored as a Japanese Windows' zip folder reads it (CP932, not
-# marked UTF-8, no Unicode name beside it); and the same files make the same
-# archive again.
+# marked UTF-8, no Unicode name beside it); the same files make the same
+# archive again; and given a certificate, the script signs the three binaries
+# over exactly the tested bytes.
 #   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE
 set -euo pipefail
+unset VK_SIGN_PKCS12 VK_SIGN_PASSWORD VK_SIGN_TIMESTAMP  # the unsigned cases must stay unsigned
 archive=$(realpath -m "$1") bin=$(realpath -m "$2") guide_dir=$(realpath -m "$3") make_release=$(realpath -m "$4")
 export LC_ALL=C.UTF-8
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -23,7 +25,8 @@ shipped=("${binaries[@]}" "${guide_files[@]}")
 
 # The names' very bytes, from the central directory, which is what Windows
 # lists; and the flags of the local headers too.
-u() { od -An -tu"$2" -j"$1" -N"$2" "$archive" | tr -d ' '; }  # little-endian host
+le() { od -An -tu"$3" -j"$2" -N"$3" "$1" | tr -d ' '; }  # little-endian host
+u() { le "$archive" "$@"; }
 end=$(( $(stat -c %s "$archive") - 22 ))
 [ "$(u $end 4)" = $((0x06054b50)) ] || fail "no end of central directory (archive comment?)"
 at=$(u $((end + 16)) 4) entries=$(u $((end + 10)) 2)
@@ -72,3 +75,45 @@ chmod 600 again/*.* again/guide/* && touch -d '2011-03-11 14:46' again/*.* again
 sleep 2  # zip's times count in steps of two seconds
 TZ=Asia/Tokyo "$make_release" second.zip "${binaries[@]/#/again/}" again/guide
 cmp first.zip second.zip || fail "the archive depends on times, time zone or modes"
+
+# Signed with a throwaway self-signed code-signing certificate, and no
+# timestamp server: the test stays off the network.
+password="pass word's \"quoted\""
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+    -subj "/CN=VESKA release test" -addext extendedKeyUsage=codeSigning >/dev/null 2>&1 ||
+    fail "openssl cannot make a certificate"
+pass=$password openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout env:pass
+! VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=wrong "$make_release" refused.zip "${binaries[@]/#/$bin/}" \
+    "$guide_dir" 2>/dev/null || fail "a wrong password made an archive"
+[ -z "$(ls refused.zip* 2>/dev/null)" ] || fail "a failed signing left $(ls refused.zip*) behind"
+VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=$password "$make_release" signed.zip "${binaries[@]/#/$bin/}" "$guide_dir"
+mkdir signed && bsdtar -C signed --options zip:hdrcharset=CP932 -xf signed.zip
+(cd signed && sha256sum --check --strict --quiet SHA256SUMS.txt) || fail "the signed archive's SHA256SUMS.txt is wrong"
+
+# The Authenticode digest of an unsigned program, computed here and not by
+# osslsigncode: SHA-256 over the whole file but the two header fields that
+# signing rewrites (the checksum, the certificate table's entry), and the
+# zeros that pad the file to the 8-byte boundary where the signature goes.
+authenticode_sha256() {
+    local file=$1 optional checksum table size
+    optional=$(( $(le "$file" 60 4) + 24 )) checksum=$((optional + 64)) size=$(stat -c %s "$file")
+    case $(le "$file" "$optional" 2) in
+        $((0x10b))) table=$((optional + 128)) ;;  # PE32
+        $((0x20b))) table=$((optional + 144)) ;;  # PE32+
+        *) fail "$file is not a PE file" ;;
+    esac
+    [ "$(le "$file" $((table + 4)) 4)" = 0 ] || fail "$file is signed already"
+    { head -c "$checksum" "$file"; tail -c +$((checksum + 5)) "$file" | head -c $((table - checksum - 4))
+      tail -c +$((table + 9)) "$file"; head -c $(( (8 - size % 8) % 8 )) /dev/zero; } | sha256sum | cut -c1-64
+}
+for name in "${binaries[@]}"; do
+    cmp "out/$name" "$bin/$name" || fail "signing changed the build's $name"
+    osslsigncode verify -CAfile cert.pem -in "signed/$name" >verify.txt 2>&1 ||
+        fail "$name's signature does not verify:"$'\n'"$(cat verify.txt)"
+    expected=$(authenticode_sha256 "$bin/$name")
+    for which in Current Calculated; do
+        digest=$(sed -n "s/^$which message digest *: *\([0-9A-F]*\).*/\1/p" verify.txt)
+        [ "${digest,,}" = "$expected" ] ||
+            fail "$name: $which message digest ${digest:-missing}, the tested binary's is $expected"
+    done
+done
