@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the toolkit:
-# the 32-bit MinGW-w64 cross compilers, CMake, 32-bit Wine, Xvfb, a Japanese
-# font, doctest and the screenshot tools; and, where this machine cannot run
+# the 32-bit MinGW-w64 cross compilers, CMake, 32-bit Wine, Xvfb, Japanese
+# fonts, doctest and the screenshot tools; and, where this machine cannot run
 # 32-bit x86 code, what the tests' emulated guest needs (tests/vm/). Skips
 # whatever is already there, so it is safe to run any number of times.
 set -euo pipefail
@@ -12,8 +12,8 @@ need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'; }
 
 pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 wine64 xvfb xauth x11-utils
-      fonts-ipafont-gothic fonts-wine doctest-dev imagemagick dosfstools mtools
-      libarchive-tools cmark-gfm python3)
+      fonts-ipafont-gothic fonts-horai-umefont fontconfig fonts-wine doctest-dev imagemagick
+      dosfstools mtools libarchive-tools cmark-gfm python3)
 for p in "${pkgs[@]}"; do
     have_pkg "$p" || need+=("$p")
 done
