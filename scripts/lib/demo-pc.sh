@@ -2,7 +2,8 @@
 # as on a customer's PC. Sourced by demo.sh and make-screenshots.sh.
 #   make_demo_pc PREFIX BIN [bare]
 #     A copy of VK_TEMPLATE_PREFIX when it is set, else a new prefix:
-#     Windows 7, Japanese code page and fonts, the applications' ini files in
+#     Windows 7, Japanese code page, Windows' Japanese faces drawn with the
+#     Ume fonts (the template's mapping), the applications' ini files in
 #     C:\windows naming folders under C:\VESKA (with files in them),
 #     C:\VESKADAT, and a second fixed NTFS drive D: named DATA. With "bare",
 #     a PC without any of the applications. VK_UTL.exe and VKSVC.dll from

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the Windows that every test starts from: a fresh 32-bit Wine prefix
-# with Wine's own fonts, Japanese faces mapped to the IPA fonts, a virtual
+# with Wine's own fonts, Japanese faces mapped to the Ume fonts, a virtual
 # desktop, and no Z: drive (so that the list of drives is C: alone). With
 # WINEARCH=win64 the same Windows in 64 bits.
 # usage: make-template-prefix.sh DIR
@@ -8,6 +8,15 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 target=$1
 . "$here/wine-env.sh"
+
+# Wine finds the host's fonts through fontconfig. A face mapped to a family
+# that is not installed falls back to a fixed-pitch one without a word, and
+# every picture and layout would then be wrong: stop here instead.
+families=$(fc-list : family | tr , '\n')
+for family in "Ume P Gothic" "Ume Gothic" "Ume UI Gothic"; do
+    grep -qx "$family" <<<"$families" ||
+        { echo "make-template-prefix: font family \"$family\" is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
+done
 
 export WINEPREFIX="$target.new"
 rm -rf "$WINEPREFIX" "$target"
