@@ -70,6 +70,7 @@ const LibraryFunctions kWindows2000[] = {
      "ImageList_ReplaceIcon InitCommonControls InitCommonControlsEx ImageList_GetIconSize"},
     {"SHELL32.dll", "ExtractIconW SHGetFileInfoW SHGetSpecialFolderPathA"},
     {"MPR.DLL", "WNetAddConnection2A WNetGetConnectionA"},
+    {"ole32.dll", "CoInitialize CoUninitialize"},
     {"msvcrt.dll",
      "__dllonexit __getmainargs __initenv __iob_func __lconv_init __mb_cur_max __p__acmdln "
      "__p__commode "
