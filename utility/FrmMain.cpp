@@ -91,10 +91,16 @@ int CheckStateFor(Long32 number)
     }
 }
 
+BOOL CALLBACK ForwardSysColorChange(HWND control, LPARAM)
+{
+    SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
 } // namespace
 
 FrmMain::FrmMain(HINSTANCE instance)
-    : instance_(instance), fonts_(scale_), background_(GetSysColorBrush(COLOR_BTNFACE))
+    : instance_(instance), fonts_(scale_)
 {
 }
 
@@ -205,6 +211,9 @@ LRESULT FrmMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SYSCOLORCHANGE:
+        OnSysColorChange();
+        return 0;
     case WM_CLOSE:
         CmdExit_Click();
         return 0;
@@ -241,10 +250,20 @@ void FrmMain::OnCommand(int id, int code)
 
 LRESULT FrmMain::OnCtlColorStatic(HDC dc, HWND control)
 {
-    if (GetDlgCtrlID(control) == kLblMode)
-        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    // The DC's own text colour is black whatever the scheme: on the dark
+    // face of a high-contrast scheme the labels would vanish.
+    SetTextColor(dc, GetSysColor(GetDlgCtrlID(control) == kLblMode ? COLOR_HIGHLIGHT : COLOR_BTNTEXT));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(background_);
+    // A system colour brush follows a change of the scheme by itself.
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void FrmMain::OnSysColorChange()
+{
+    // Windows tells only the top-level windows; the controls hear it from
+    // them, and then everything is drawn again in the new colours.
+    EnumChildWindows(window_, ForwardSysColorChange, 0);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void FrmMain::chkFont_Click()

@@ -30,6 +30,7 @@ private:
     void OnCreate();
     void OnCommand(int id, int code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
+    void OnSysColorChange();
 
     void CmdOK_FONT_Click();
     void CmdVESKA_Click();
@@ -49,5 +50,4 @@ private:
     HWND window_ = nullptr;
     TwipsScale scale_;
     FormFonts fonts_;
-    HBRUSH background_;
 };

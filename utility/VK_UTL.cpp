@@ -1,6 +1,7 @@
 // VK_UTL: the VESKA Windows utility. Its start-up object is the main window.
 #include "FrmMain.h"
 #include "basCommon.h"
+#include "com_apartment.h"
 
 #include <commctrl.h>
 #include <windows.h>
@@ -11,6 +12,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     // from a downloads folder.
     RemoveCurrentDirectoryFromDllSearch();
     InitCommonControls();
+    // Before any window: the folder dialog asks the shell for its icons.
+    ComApartment com;
     FrmMain form(instance);
     return form.Run();
 }

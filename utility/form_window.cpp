@@ -2,37 +2,6 @@
 
 namespace {
 
-const wchar_t kFocusProperty[] = L"VK_UTL.Focus";
-
-bool CanTakeFocus(HWND control)
-{
-    const LONG style = GetWindowLongW(control, GWL_STYLE);
-    return (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
-}
-
-BOOL CALLBACK StopAtTabStop(HWND child, LPARAM found)
-{
-    if (!CanTakeFocus(child))
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = child;
-    return FALSE;
-}
-
-// The layout stacks the controls in keyboard order, frames before what they
-// hold, and the enumeration walks that stack from the top, depth first.
-HWND FirstTabStop(HWND window)
-{
-    HWND found = nullptr;
-    EnumChildWindows(window, StopAtTabStop, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-HWND FocusedControl(HWND window)
-{
-    HWND focus = GetFocus();
-    return focus != nullptr && IsChild(window, focus) ? focus : nullptr;
-}
-
 bool IsPushButton(HWND control)
 {
     wchar_t className[16] = {};
@@ -68,41 +37,6 @@ void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC pro
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = className;
     RegisterClassExW(&windowClass);
-}
-
-void SaveFocus(HWND window)
-{
-    // Without a focused control (a disabled button has lost it) the last
-    // claim stands.
-    if (HWND focus = FocusedControl(window))
-        RememberFocus(window, focus);
-}
-
-void RememberFocus(HWND window, HWND control)
-{
-    SetPropW(window, kFocusProperty, control);
-}
-
-void ForgetFocus(HWND window)
-{
-    RemovePropW(window, kFocusProperty);
-}
-
-void KeepFocusAcrossActivation(HWND window, WPARAM activation)
-{
-    if (LOWORD(activation) == WA_INACTIVE) {
-        SaveFocus(window);
-        return;
-    }
-    if (HIWORD(activation) != 0)
-        return; // minimised: nothing to focus
-    HWND saved = static_cast<HWND>(GetPropW(window, kFocusProperty));
-    if (saved == nullptr || !IsChild(window, saved) || !CanTakeFocus(saved))
-        saved = FirstTabStop(window);
-    SetFocus(saved != nullptr ? saved : window);
-    // Windows hides focus rectangles until a key is pressed; a dialog that
-    // opens with the focus somewhere shows where.
-    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 }
 
 void ShowDefaultButton(HWND window, HWND defaultButton)

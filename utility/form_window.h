@@ -1,10 +1,11 @@
 // What the utility's two windows share: their window class, the procedure
-// that hands every message to the form object, the keyboard focus that
-// survives a change of the active window, the keys of a dialog, and the
-// button that stays disabled while its handler runs.
+// that hands every message to the form object (and keeps the focus across
+// a change of the active window), the keys of a dialog, and the button that
+// stays disabled while its handler runs.
 #pragma once
 
 #include "busy_cursor.h"
+#include "focus_memory.h"
 #include "run_time_error.h"
 
 #include <windows.h>
@@ -12,18 +13,6 @@
 // Registers a form's window class: the application icon, the arrow pointer
 // and the 3-D face colour behind the controls.
 void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure);
-
-// The focus of a window, kept as dialog boxes keep it: saved when the
-// window is deactivated (another program, a message box) and given back
-// when it is activated again; the first control of the keyboard order that
-// can take it when none was saved, or the saved one can no longer.
-void KeepFocusAcrossActivation(HWND window, WPARAM activation);
-// Notes the focus of `window` when one of its controls has it. Called before
-// anything disables the window (a modal dialog or message box it owns):
-// disabling takes the focus away before the window is deactivated.
-void SaveFocus(HWND window);
-void RememberFocus(HWND window, HWND control);
-void ForgetFocus(HWND window);
 
 // Push buttons look as a dialog's do: the focused one is drawn as the
 // default (the one Enter presses), and `defaultButton` (may be null) when

@@ -1,7 +1,7 @@
 #include "message_box.h"
 
 #include "app_text.h"
-#include "form_window.h"
+#include "focus_memory.h"
 
 int ShowMessage(HWND owner, const std::wstring& text, UINT style)
 {

@@ -222,6 +222,8 @@ TEST_CASE("a whole drive is refused however it is spelled, before anything chang
         CHECK(box.icon == BoxIcon::Error);
         CHECK(IsEnabled(dialog[kCmdOK]));
     }
+    // Any text of three characters counts as a whole drive, a name too.
+    CHECK(dialog.Execute(L"abc").text == kWholeDrive);
 
     // Enter in the path box presses 実行, refusal included; after the
     // message the focus is back in the path box.

@@ -164,13 +164,18 @@ TEST_CASE("unchecking the box and pressing the button removes the switch and ask
     CHECK(frame.Mode() == kCompatible);
 }
 
-TEST_CASE("with the switch absent and the box unchecked the button still reports success")
+TEST_CASE("a box left unchecked or greyed (2 stored) removes the switch; absent, it still reports success")
 {
     FontSwitch fontSwitch;
-    FontFrame frame;
-    REQUIRE(frame.window != nullptr);
-    CheckRestartQuestion(frame.Press(IDNO));
-    CHECK_FALSE(fontSwitch.IsPresent());
+    for (const int stored : {-1, 2}) {
+        CAPTURE(stored);
+        if (stored >= 0)
+            fontSwitch.SetDword(stored);
+        FontFrame frame;
+        REQUIRE(frame.window != nullptr);
+        CheckRestartQuestion(frame.Press(IDNO));
+        CHECK_FALSE(fontSwitch.IsPresent());
+    }
 }
 
 TEST_CASE("the focus starts on the check box and comes back to a button disabled while it ran")

@@ -8,7 +8,9 @@
 
 #include <doctest.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 using namespace gui;
 
@@ -109,6 +111,26 @@ void CheckKeyboardOrder(HWND window, const int (&order)[N])
     }
 }
 
+// How many of the control's pixels on the screen stand out from the button
+// face: half the range or more away from it in one primary.
+int PixelsStandingOutFromFace(HWND control)
+{
+    RECT area;
+    GetWindowRect(control, &area);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const int faceRgb[] = {GetRValue(face), GetGValue(face), GetBValue(face)};
+    int count = 0;
+    for (const DWORD pixel : vkui::ScreenPixels(area)) {
+        const int rgb[] = {int(pixel >> 16 & 0xFF), int(pixel >> 8 & 0xFF), int(pixel & 0xFF)};
+        for (int primary = 0; primary < 3; ++primary)
+            if (std::abs(rgb[primary] - faceRgb[primary]) >= 128) {
+                ++count;
+                break;
+            }
+    }
+    return count;
+}
+
 } // namespace
 
 TEST_CASE("both windows stand where the layout puts them, in twips converted at the screen's DPI")
@@ -126,6 +148,22 @@ TEST_CASE("both windows stand where the layout puts them, in twips converted at 
     layout.CheckClientArea(main, 9150, 6660);
     layout.CheckPlacements(main, kMainPlacements);
     CheckKeyboardOrder(main, {kChkFont, kCmdOK_FONT, kCmdVESKA, kCmdView, kCmdAdd, kCmdExit});
+    // The labels' texts are readable in the scheme's colours (gui_layout_120dpi
+    // runs in a dark high-contrast one).
+    const std::pair<int, const char*> labels[] = {
+        {kLblFont, "lblFont"}, {kLblVESKA, "lblVESKA"}, {kLblOption, "lblOption"}};
+    for (const auto& label : labels) {
+        int standingOut = 0;
+        CHECK_MESSAGE(vkui::WaitUntil([&] {
+                          return (standingOut = PixelsStandingOutFromFace(Control(main, label.first))) > 0;
+                      }),
+                      label.second);
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        char line[128];
+        wsprintfA(line, "%s: %d pixels stand out from the face colour %d %d %d", label.second,
+                  standingOut, GetRValue(face), GetGValue(face), GetBValue(face));
+        MESSAGE(line);
+    }
 
     Click(Control(main, kCmdAdd));
     HWND dialog = vkui::WaitForWindow(utility.Program(), {L"", VK_UTL_OPTION_CLASS});

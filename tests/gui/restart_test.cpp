@@ -1,6 +1,8 @@
 // The restart that the font fix offers, answered Yes: Windows is asked to
 // restart, and the running programs see their session end. (Run in a
-// Windows of its own: the session of that prefix ends.)
+// Windows of its own: the session of that prefix ends.) Under Wine a
+// restart boots the prefix again, which runs the machine's RunOnce
+// entries; a shutdown or power-off ends there.
 #include "FrmMain_ids.h"
 #include "font_switch_key.h"
 #include "test_support.h"
@@ -16,6 +18,10 @@ TEST_CASE("answering Yes to the restart question ends the Windows session")
     vktest::ChildProcess sentinel(vktest::ProgramPath("session_sentinel.exe") + " " + journal);
     REQUIRE(sentinel.ReadLine() == "ready");
 
+    const std::string booted = "C:\\booted.txt";
+    vktest::RegKey::Create(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce")
+        .SetString("booted", "cmd /c echo booted> " + booted);
+
     UtilitySession utility;
     HWND main = utility.WaitForMainWindow();
     REQUIRE(main != nullptr);
@@ -29,6 +35,8 @@ TEST_CASE("answering Yes to the restart question ends the Windows session")
     CHECK(utility.ExitCode(30000) != kNoExit);
     sentinel.Wait(30000);
     CHECK(vktest::ReadFileBytes(journal).find("query") != std::string::npos);
+    // A restart, not a power-off: Windows came up again.
+    CHECK(vkui::WaitUntil([&] { return !vktest::ReadFileBytes(booted).empty(); }, 30000));
     vktest::RegKey key = vktest::RegKey::Open(HKEY_LOCAL_MACHINE, kFontKey);
     CHECK(key.HasValue(kFontValue));
 }

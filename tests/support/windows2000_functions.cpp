@@ -59,7 +59,7 @@ const LibraryFunctions kWindows2000[] = {
      "SetDlgItemTextW SetFocus SetForegroundWindow SetTimer SetWindowLongW SetWindowPos "
      "SetWindowTextW ShowWindow SystemParametersInfoW TranslateMessage UnregisterClassW "
      "UpdateWindow wsprintfA wsprintfW DrawFocusRect GetAncestor GetPropW SetPropW RemovePropW SetActiveWindow "
-     "GetActiveWindow MonitorFromWindow GetMonitorInfoW"},
+     "GetActiveWindow MonitorFromWindow GetMonitorInfoW RedrawWindow"},
     {"GDI32.dll",
      "BitBlt CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreateDIBSection "
      "CreateFontIndirectW CreateFontW CreateSolidBrush DeleteDC DeleteObject GetDeviceCaps "
@@ -70,8 +70,17 @@ const LibraryFunctions kWindows2000[] = {
      "ImageList_ReplaceIcon InitCommonControls InitCommonControlsEx ImageList_GetIconSize"},
     {"SHELL32.dll", "ExtractIconW SHGetFileInfoW SHGetSpecialFolderPathA"},
     {"MPR.DLL", "WNetAddConnection2A WNetGetConnectionA"},
+    {"ole32.dll", "CoInitialize CoUninitialize"},
+    // Windows 2000's msvcrt.dll (6.1) is the run-time library of Visual C++
+    // 6.0: the routines named here are those that Microsoft's "Run-Time
+    // Library Reference" for Visual C++ 6.0 documents with MSVCRT.LIB, the
+    // import library for MSVCRT.DLL. The start-up entries (__getmainargs,
+    // _initterm...) are not documented there: they are what the start-up
+    // code of that compiler's programs imports. __iob_func and __lconv_init
+    // are left out: the reference has neither, no documentation shows that
+    // Windows 2000 exports them, and none of our binaries imports them.
     {"msvcrt.dll",
-     "__dllonexit __getmainargs __initenv __iob_func __lconv_init __mb_cur_max __p__acmdln "
+     "__dllonexit __getmainargs __initenv __mb_cur_max __p__acmdln "
      "__p__commode "
      "__p__environ __p__fmode __p__wcmdln __set_app_type __setusermatherr __wgetmainargs _access "
      "_amsg_exit _beginthreadex _cexit _errno _exit _fmode _fpreset _initterm _iob _lock _onexit "

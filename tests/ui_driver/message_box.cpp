@@ -102,6 +102,8 @@ private:
     HBRUSH brush_;
 };
 
+} // namespace
+
 std::vector<DWORD> ScreenPixels(const RECT& area)
 {
     const int width = area.right - area.left;
@@ -111,6 +113,8 @@ std::vector<DWORD> ScreenPixels(const RECT& area)
     BitBlt(copy.Dc(), 0, 0, width, height, screen.Get(), area.left, area.top, SRCCOPY);
     return copy.Pixels();
 }
+
+namespace {
 
 std::vector<DWORD> IconPixels(HICON icon, int width, int height, COLORREF background)
 {

@@ -113,6 +113,10 @@ MessageBoxContent ReadMessageBox(HWND box);
 // dialog has no such button.
 bool PressButton(HWND dialog, int buttonId);
 
+// The screen's pixels in `area` (screen coordinates), row by row, as
+// 0x00RRGGBB.
+std::vector<DWORD> ScreenPixels(const RECT& area);
+
 // --- Focus, activation and keys --------------------------------------------------
 
 // Sees the screen in its own pixels: without it, Wine maps the windows of a
