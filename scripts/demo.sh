@@ -46,7 +46,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 if [ -z "$headless" ]; then
     echo "demo: starting VK_UTL.exe on $DISPLAY (close its window to end the demo)"
-    (cd "$prefix/drive_c/VESKA/Tools" && wine_ja 'C:\VESKA\Tools\VK_UTL.exe')
+    (cd "$prefix/drive_c/$tools_folder" && wine_ja "$tools_windows\\VK_UTL.exe")
     exit 0
 fi
 

@@ -7,7 +7,8 @@
 #     C:\windows naming folders under C:\VESKA (with files in them),
 #     C:\VESKADAT, and a second fixed NTFS drive D: named DATA. With "bare",
 #     a PC without any of the applications. VK_UTL.exe and VKSVC.dll from
-#     BIN are installed in C:\VESKA\Tools.
+#     BIN are installed in C:\Program Files\VESKA Tools, where only
+#     administrators may change them (never in a folder that is granted).
 #   run_utility PREFIX      starts VK_UTL.exe in the background
 #   drive_utility PREFIX BIN STEP... runs the demo driver (pictures as BMP in
 #                           C:\shots)
@@ -16,6 +17,10 @@ demo_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$demo_lib/../.." && pwd)
 . "$root/tests/wine/wine-env.sh"
 . "$root/tests/wine/setup/lib/drives.sh"
+
+# Where the tools are installed, as Windows and as the host name it.
+tools_windows='C:\Program Files\VESKA Tools'
+tools_folder="Program Files/VESKA Tools"
 
 # An ini file of the Windows directory, in Shift-JIS with CR LF line ends.
 write_ini() {
@@ -32,8 +37,8 @@ make_demo_pc() {
     else
         "$root/tests/wine/make-template-prefix.sh" "$prefix"
     fi
-    mkdir -p "$prefix/drive_c/VESKA/Tools" "$prefix/drive_c/shots"
-    cp "$bin/VK_UTL.exe" "$bin/VKSVC.dll" "$prefix/drive_c/VESKA/Tools/"
+    mkdir -p "$prefix/drive_c/$tools_folder" "$prefix/drive_c/shots"
+    cp "$bin/VK_UTL.exe" "$bin/VKSVC.dll" "$prefix/drive_c/$tools_folder/"
     cp "$bin/demo_driver.exe" "$prefix/drive_c/shots/"
     printf 'SYSTEM\n' >"$prefix/drive_c/.windows-label"
     add_drive "$prefix" d
@@ -93,7 +98,7 @@ INI
 
 run_utility() {
     local prefix=$1
-    (cd "$prefix/drive_c/VESKA/Tools" && WINEPREFIX="$prefix" wine_ja 'C:\VESKA\Tools\VK_UTL.exe' \
+    (cd "$prefix/drive_c/$tools_folder" && WINEPREFIX="$prefix" wine_ja "$tools_windows\\VK_UTL.exe" \
         </dev/null >/dev/null 2>&1 &)
 }
 
