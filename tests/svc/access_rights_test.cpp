@@ -733,12 +733,15 @@ TEST_CASE("a link, a path through one, and a file with two names give -6 and not
     for (const LinkRow& row : kRows) {
         CAPTURE(row.what);
         CAPTURE(row.path);
-        CHECK(grants.Full(row.path) == row.status);
+        const LONG full = grants.Full(row.path);
+        CHECK(full == row.status);
         CHECK(grants.WithMask(row.path, kReadAndExecute) == row.status);
 
         FakeAdvapi advapi;
         CHECK(advapi.Grant(row.path.c_str(), GENERIC_ALL) == row.status);
         CHECK(advapi.written.size() == (row.status == kGrantDone ? 2u : 0u));
+        MESSAGE(row.what << ": " << row.path << " -> " << full << ", DACLs written "
+                         << advapi.written.size());
         CheckTidy(advapi);
     }
 }
