@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -247,6 +248,7 @@ public:
     const char* missingFunction = nullptr;
     Step failingStep = Step::Read;
     int failingPass = 0; // 0: nothing fails
+    std::function<void()> afterFirstWrite; // what a user does between the passes
 
     // --- What happened
     int loads = 0;
@@ -421,6 +423,8 @@ private:
             return ERROR_ACCESS_DENIED;
         self.DaclOfObject(path) = CopyOf(dacl);
         self.written.push_back(CopyOf(dacl));
+        if (self.written.size() == 1 && self.afterFirstWrite)
+            self.afterFirstWrite();
         return ERROR_SUCCESS;
     }
 
@@ -744,4 +748,18 @@ TEST_CASE("a link, a path through one, and a file with two names give -6 and not
                          << advapi.written.size());
         CheckTidy(advapi);
     }
+}
+
+TEST_CASE("a file that gets a second name after pass 1 gets no pass 2")
+{
+    const LinkFixture fixture;
+    const std::string single = std::string(kLinkTarget) + "\\single.txt";
+    const std::string late = std::string(kLinkTarget) + "\\late.txt";
+    FakeAdvapi advapi;
+    // Pass 1 gave Users the right to make one.
+    advapi.afterFirstWrite = [&] { CreateHardLinkA(late.c_str(), single.c_str(), nullptr); };
+    CHECK(advapi.Grant(single.c_str(), GENERIC_ALL) == kGrantLinkRefused);
+    CHECK(advapi.written.size() == 1);
+    CheckTidy(advapi);
+    RemoveTree(late);
 }
