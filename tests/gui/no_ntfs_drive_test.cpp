@@ -9,6 +9,13 @@ using namespace gui;
 
 TEST_CASE("without a fixed NTFS drive the dialog says so and hides what needs a drive")
 {
+    // The dialog must see a FAT32 drive, not a drive whose volume query fails.
+    wchar_t volumeName[MAX_PATH + 1] = {};
+    wchar_t fileSystem[MAX_PATH + 1] = {};
+    CHECK(GetVolumeInformationW(L"C:\\", volumeName, MAX_PATH + 1, nullptr, nullptr, nullptr,
+                                fileSystem, MAX_PATH + 1));
+    CHECK(std::wstring(fileSystem) == L"FAT32");
+
     UtilitySession utility;
     HWND main = utility.WaitForMainWindow();
     REQUIRE(main != nullptr);

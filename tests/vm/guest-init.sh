@@ -48,12 +48,17 @@ mount_local_filesystems() {
 # be on one filesystem. tmpfs is also much faster than 9p under emulation.
 # What the command leaves there is copied back to the host by save_results.
 # cache=loose: nobody changes the host's folder while the guest runs.
+# xino=on: with layers on two filesystems, the overlay otherwise gives a
+# file the st_dev of the layer it lies on and a folder its own st_dev.
+# Wine finds the drive of a device file (a test's FAT image, by which a
+# drive reports FAT32) by walking up its folders while st_dev stays the
+# same, so it would stop at the image's own folder and call the drive NTFS.
 mount_build_folder() {
     mkdir -p /vk/share /vk/upper "$1" &&
         mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose vkbuild /vk/share &&
         mount -t tmpfs -o mode=755 build-upper /vk/upper &&
         mkdir -p /vk/upper/data /vk/upper/work &&
-        mount -t overlay -o lowerdir=/vk/share,upperdir=/vk/upper/data,workdir=/vk/upper/work build "$1"
+        mount -t overlay -o lowerdir=/vk/share,upperdir=/vk/upper/data,workdir=/vk/upper/work,xino=on build "$1"
 }
 
 # Copies what the command wrote (test logs, pictures) back to the host's
