@@ -549,7 +549,8 @@ TEST_CASE("a security function missing from advapi32 gives -5 and changes nothin
 TEST_CASE("advapi32 that does not load gives -5, before the path is even looked at")
 {
     for (const char* folder : {kFolder, "\\\\server\\share\\data"}) {
-        CAPTURE(folder);
+        const std::string path = folder;
+        CAPTURE(path);
         FakeAdvapi advapi;
         advapi.libraryLoads = false;
         CHECK(advapi.Grant(folder, GENERIC_ALL) == kGrantApiMissing);
@@ -627,7 +628,8 @@ private:
 TEST_CASE("the prefix has the drives and the share that the refusals rest on")
 {
     for (const Drive& drive : kDrives) {
-        CAPTURE(drive.root);
+        const std::string root = drive.root;
+        CAPTURE(root);
         CHECK(GetDriveTypeA(drive.root) == drive.type);
         char fileSystem[MAX_PATH] = {};
         DWORD flags = 0;
@@ -643,8 +645,10 @@ TEST_CASE("a path not on a local fixed drive with persistent ACLs gives -4, untr
 {
     const Grants grants;
     for (const RefusedPath& refused : kRefusedPaths) {
-        CAPTURE(refused.why);
-        CAPTURE(refused.path);
+        const std::string why = refused.why;
+        const std::string path = refused.path;
+        CAPTURE(why);
+        CAPTURE(path);
         CHECK(grants.Full(refused.path) == kGrantNotFixedAclDrive);
         CHECK(grants.WithMask(refused.path, kReadAndExecute) == kGrantNotFixedAclDrive);
 
