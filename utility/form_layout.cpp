@@ -134,8 +134,11 @@ TwipsScale::TwipsScale()
     dpiY_ = GetDeviceCaps(screen.Get(), LOGPIXELSY);
 }
 
+// The height in pixels is rounded down: the controls scale exactly with the
+// DPI, and a font half a pixel taller than the layout's (9.75 points is 19.5
+// pixels at 144 DPI) makes a label's last line wrap out of sight.
 Font::Font(int hundredthsOfPoint, const TwipsScale& scale)
-    : font_(CreateFontW(-MulDiv(hundredthsOfPoint, scale.DpiY(), kHundredthsPerInch), 0, 0, 0,
+    : font_(CreateFontW(-(hundredthsOfPoint * scale.DpiY() / kHundredthsPerInch), 0, 0, 0,
                         FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                         kFaceName))
