@@ -71,6 +71,15 @@ bool IsAbsoluteDrivePath(const std::wstring& text)
     return text.size() >= 3 && text[1] == L':' && (text[2] == L'\\' || text[2] == L'/');
 }
 
+// The path as Windows reads it; empty when it has none of MAX_PATH
+// characters or less.
+std::wstring FullPathOf(const std::wstring& text)
+{
+    wchar_t full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameW(text.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? full : L"";
+}
+
 } // namespace
 
 bool NamesWholeDrive(const std::wstring& text)
@@ -79,16 +88,14 @@ bool NamesWholeDrive(const std::wstring& text)
         return true;
     if (!IsAbsoluteDrivePath(text))
         return false;
-    wchar_t full[MAX_PATH] = {};
-    const DWORD length = GetFullPathNameW(text.c_str(), MAX_PATH, full, nullptr);
-    return length == kWholeDriveLength && full[1] == L':' && full[2] == L'\\';
+    const std::wstring full = FullPathOf(text);
+    return full.size() == kWholeDriveLength && full[1] == L':' && full[2] == L'\\';
 }
 
 bool NamesFolderExactly(const std::wstring& text)
 {
-    wchar_t full[MAX_PATH] = {};
-    const DWORD length = GetFullPathNameW(text.c_str(), MAX_PATH, full, nullptr);
-    return length > 0 && length < MAX_PATH && text == full;
+    const std::wstring full = FullPathOf(text);
+    return !full.empty() && full == text;
 }
 
 FrmOption::FrmOption(HINSTANCE instance) : instance_(instance), fonts_(scale_) {}

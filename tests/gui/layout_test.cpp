@@ -152,17 +152,16 @@ TEST_CASE("both windows stand where the layout puts them, in twips converted at 
     // runs in a dark high-contrast one).
     const std::pair<int, const char*> labels[] = {
         {kLblFont, "lblFont"}, {kLblVESKA, "lblVESKA"}, {kLblOption, "lblOption"}};
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (const auto& label : labels) {
         int standingOut = 0;
-        CHECK_MESSAGE(vkui::WaitUntil([&] {
-                          return (standingOut = PixelsStandingOutFromFace(Control(main, label.first))) > 0;
-                      }),
-                      label.second);
-        const COLORREF face = GetSysColor(COLOR_BTNFACE);
-        char line[128];
-        wsprintfA(line, "%s: %d pixels stand out from the face colour %d %d %d", label.second,
-                  standingOut, GetRValue(face), GetGValue(face), GetBValue(face));
-        MESSAGE(line);
+        vkui::WaitUntil([&] {
+            return (standingOut = PixelsStandingOutFromFace(Control(main, label.first))) > 0;
+        });
+        MESSAGE(std::string(label.second) << ": " << standingOut << " pixels stand out from the face colour "
+                             << int(GetRValue(face)) << " " << int(GetGValue(face)) << " "
+                             << int(GetBValue(face)));
+        CHECK(standingOut > 0);
     }
 
     Click(Control(main, kCmdAdd));
