@@ -124,3 +124,21 @@ TEST_CASE("closing the window any way ends the program as the close button does"
         CHECK(main.utility.ExitCode() == 0);
     }
 }
+
+TEST_CASE("a VKSVC.dll without the grant is named at the press of 実行, and the utility ends")
+{
+    // The grant runs on a worker thread: its error must still reach the
+    // window's report, not end the program silently.
+    const std::wstring folder = vktest::Widen(vktest::ProgramDir()) + L"\\gui_vksvc_without_grants";
+    REQUIRE(CopyFileW(UtilityPath().c_str(), (folder + L"\\VK_UTL.exe").c_str(), FALSE));
+    vkui::StartOptions options;
+    options.program = folder + L"\\VK_UTL.exe";
+    UtilitySession utility(options);
+    HWND window = utility.WaitForMainWindow();
+    REQUIRE(window != nullptr);
+    Click(Control(window, kCmdVESKA));
+    const vkui::MessageBoxContent box = utility.AnswerMessageBox();
+    CHECK(box.text == L"実行時エラー '453':\r\n\r\nDLL エントリ ポイント SetVeskaFolder が VKSVC.dll に見つかりません。");
+    CHECK(box.icon == BoxIcon::Error);
+    CHECK(utility.ExitCode() == 2);
+}
