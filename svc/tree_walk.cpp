@@ -2,6 +2,8 @@
 
 #include "vksvc.h"
 
+#include <cstring>
+
 namespace {
 
 // Folders are held while their children are walked: with rights that take
@@ -25,6 +27,7 @@ GENERIC_MAPPING kFileMapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENE
 // adds at least a backslash and one character.
 const DWORD kLongestPath = 32767;
 const int kDeepest = kLongestPath / 2;
+const wchar_t kLongPrefix[4] = {L'\\', L'\\', L'?', L'\\'};
 
 bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -141,7 +144,7 @@ private:
     bool StartPath(LPCSTR fullPath)
     {
         wchar_t* path = memory_->path;
-        lstrcpyW(path, L"\\\\?\\");
+        std::memcpy(path, kLongPrefix, sizeof kLongPrefix);
         const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, fullPath, -1,
                                                path + 4, MAX_PATH);
         if (length <= 1)
@@ -164,7 +167,7 @@ private:
         if (pathLength_ + 1 + length > kLongestPath)
             return false;
         memory_->path[pathLength_] = L'\\';
-        lstrcpyW(memory_->path + pathLength_ + 1, name);
+        std::memcpy(memory_->path + pathLength_ + 1, name, (length + 1) * sizeof(wchar_t));
         pathLength_ += 1 + length;
         return true;
     }
