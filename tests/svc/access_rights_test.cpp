@@ -8,6 +8,7 @@
 // the path its handle is open on) and merge with the real SetEntriesInAclA.
 // The real DLL is then run for its statuses.
 #include "access_rights.h"
+#include "inheritance_model.h"
 #include "test_support.h"
 #include "vksvc.h"
 #include "vksvc_library.h"
@@ -256,83 +257,6 @@ std::string IdentityOf(const std::wstring& path)
                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                     nullptr));
     return object.IsValid() ? IdentityOfHandle(object.Get()) : "(missing " + Utf8(path) + ")";
-}
-
-// A self-relative descriptor in memory of the process heap, as
-// CreatePrivateObjectSecurityEx hands it out.
-PSECURITY_DESCRIPTOR NewDescriptor(PACL dacl, SECURITY_DESCRIPTOR_CONTROL control, PSID owner,
-                                   PSID group)
-{
-    SECURITY_DESCRIPTOR absolute;
-    InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
-    if (dacl != nullptr)
-        SetSecurityDescriptorDacl(&absolute, TRUE, dacl, FALSE);
-    SetSecurityDescriptorOwner(&absolute, owner, FALSE);
-    SetSecurityDescriptorGroup(&absolute, group, FALSE);
-    SetSecurityDescriptorControl(&absolute, SE_DACL_AUTO_INHERITED | SE_DACL_PROTECTED, control);
-    DWORD size = 0;
-    MakeSelfRelativeSD(&absolute, nullptr, &size);
-    void* block = HeapAlloc(GetProcessHeap(), 0, size);
-    MakeSelfRelativeSD(&absolute, block, &size);
-    return block;
-}
-
-PACL DaclIn(PSECURITY_DESCRIPTOR descriptor)
-{
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-    return present ? dacl : nullptr;
-}
-
-// What an entry of a parent's DACL becomes on a child, or 0xFF when the
-// child inherits nothing from it.
-BYTE InheritedFlags(BYTE flags, bool isContainer)
-{
-    const bool toFiles = (flags & OBJECT_INHERIT_ACE) != 0;
-    const bool toFolders = (flags & CONTAINER_INHERIT_ACE) != 0;
-    const bool onward = (flags & NO_PROPAGATE_INHERIT_ACE) == 0;
-    if (!isContainer)
-        return toFiles ? INHERITED_ACE : 0xFF;
-    if (toFolders)
-        return onward ? (flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) | INHERITED_ACE
-                      : INHERITED_ACE;
-    if (toFiles && onward)
-        return OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE | INHERITED_ACE;
-    return 0xFF;
-}
-
-// A simple model of CreatePrivateObjectSecurityEx with SEF_DACL_AUTO_INHERIT
-// (Wine's returns no DACL): the creator's explicit entries, then what the
-// parent's inheritable entries give this kind of object; owner and group
-// the creator's.
-PSECURITY_DESCRIPTOR ModelOfInheritance(PSECURITY_DESCRIPTOR parent, PSECURITY_DESCRIPTOR creator,
-                                        bool isContainer)
-{
-    std::vector<BYTE> dacl(32768);
-    PACL acl = reinterpret_cast<PACL>(dacl.data());
-    InitializeAcl(acl, static_cast<DWORD>(dacl.size()), ACL_REVISION);
-    const auto copy = [&](PACL from, bool inherited) {
-        for (DWORD i = 0; from != nullptr && i < from->AceCount; ++i) {
-            ACCESS_ALLOWED_ACE* ace = nullptr;
-            GetAce(from, i, reinterpret_cast<void**>(&ace));
-            const BYTE flags = ace->Header.AceFlags;
-            if (!inherited && (flags & INHERITED_ACE) == 0)
-                AddAccessAllowedAceEx(acl, ACL_REVISION, flags, ace->Mask, &ace->SidStart);
-            if (inherited && InheritedFlags(flags, isContainer) != 0xFF)
-                AddAccessAllowedAceEx(acl, ACL_REVISION, InheritedFlags(flags, isContainer),
-                                      ace->Mask, &ace->SidStart);
-        }
-    };
-    copy(DaclIn(creator), false);
-    copy(DaclIn(parent), true);
-    PSID owner = nullptr;
-    PSID group = nullptr;
-    BOOL defaulted = FALSE;
-    GetSecurityDescriptorOwner(creator, &owner, &defaulted);
-    GetSecurityDescriptorGroup(creator, &group, &defaulted);
-    return NewDescriptor(acl, SE_DACL_AUTO_INHERITED, owner, group);
 }
 
 HMODULE const kFakeAdvapi = reinterpret_cast<HMODULE>(0x7A5E0000);
@@ -1016,6 +940,9 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
     const WalkRow kRows[] = {
         {"an ordinary tree, with names without ANSI form and a path longer than MAX_PATH", kPlain,
          [](FakeAdvapi&) {}, kGrantDone, kGrantWriteFailed, plain, {}},
+        {"a folder whose own DACL is protected", kPlain,
+         [](FakeAdvapi& advapi) { advapi.protectedDacls.insert(IdentityOf(kPlain)); }, kGrantDone,
+         kGrantWriteFailed, plain, {}},
         {"a subfolder with a protected DACL", kPlain,
          [](FakeAdvapi& advapi) { advapi.protectedDacls.insert(IdentityOf(kPlain + L"\\sub")); },
          kGrantDone, kGrantWriteFailed, Except(plain, sub), sub},
@@ -1044,11 +971,13 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
 
         FakeAdvapi advapi;
         row.arrange(advapi);
+        const size_t wasProtected = advapi.protectedDacls.count(IdentityOf(row.folder));
         const LONG seam = advapi.Grant(folder.c_str(), kReadAndExecute);
         CHECK(seam == row.status);
         MESSAGE(what << ": " << folder << " -> " << full << ", through the seam " << seam
                          << ", DACLs written " << advapi.written.size());
         CHECK(advapi.WritesOf(row.folder) == 2);
+        CHECK(advapi.protectedDacls.count(IdentityOf(row.folder)) == wasProtected);
         for (const std::wstring& path : row.written) {
             CAPTURE(Utf8(path));
             CHECK(advapi.WritesOf(path) == 1);
