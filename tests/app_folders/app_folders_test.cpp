@@ -3,10 +3,12 @@
 //
 // Wine keeps no DACLs, so a grant on drive C: succeeds there; a failing
 // grant is made with advapi32.dll's SetKernelObjectSecurity refused for
-// chosen folders (the loader seam of GrantVeskaFolders).
+// chosen folders, and CreatePrivateObjectSecurityEx, whose Wine version
+// gives no DACL, is the tests' model (the loader seam of GrantVeskaFolders).
 #include "veska_folders.h"
 #include "vksvc.h"
 
+#include "inheritance_model.h"
 #include "test_support.h"
 
 #include <doctest.h>
@@ -232,6 +234,9 @@ BOOL WINAPI WatchedSetObjectSecurity(HANDLE object, SECURITY_INFORMATION what,
 
 FARPROC WINAPI WatchedLookup(HMODULE module, LPCSTR name)
 {
+    if (std::strcmp(name, "CreatePrivateObjectSecurityEx") == 0)
+        return reinterpret_cast<FARPROC>(
+            reinterpret_cast<void*>(vktest::ModelCreatePrivateObjectSecurityEx));
     FARPROC function = GetProcAddress(module, name);
     if (std::strcmp(name, "SetKernelObjectSecurity") != 0)
         return function;

@@ -1,24 +1,19 @@
-// A simple model of what CreatePrivateObjectSecurityEx computes with
-// SEF_DACL_AUTO_INHERIT, for the allow entries the grant deals in. Wine's
-// returns a descriptor without a DACL, so the tests and the benchmark put
-// this one in its place.
+// A simple model of CreatePrivateObjectSecurityEx with SEF_DACL_AUTO_INHERIT
+// for allow entries, put in place of Wine's, which gives no DACL.
 #pragma once
 
 #include <windows.h>
 
 namespace vktest {
 
-// A self-relative descriptor in memory of the process heap, as
-// CreatePrivateObjectSecurityEx hands it out (DestroyPrivateObjectSecurity
-// frees it there).
+// Self-relative, in the process heap, where DestroyPrivateObjectSecurity frees it.
 PSECURITY_DESCRIPTOR NewDescriptor(PACL dacl, SECURITY_DESCRIPTOR_CONTROL control, PSID owner,
                                    PSID group);
 
-// The descriptor's DACL, or null when it has none.
 PACL DaclIn(PSECURITY_DESCRIPTOR descriptor);
 
-// The creator's explicit entries, then what the parent's inheritable
-// entries give this kind of object; owner and group the creator's.
+// The creator's explicit entries, then what the parent's inheritable ones
+// give this kind of object; owner and group the creator's.
 PSECURITY_DESCRIPTOR ModelOfInheritance(PSECURITY_DESCRIPTOR parent, PSECURITY_DESCRIPTOR creator,
                                         bool isContainer);
 

@@ -327,22 +327,15 @@ public:
         return found->second;
     }
 
-    // The place of the object's first write among all writes, or -1.
-    long FirstWriteOf(const std::wstring& path) const
+    // Where the object's DACL was written among all writes.
+    std::vector<size_t> WritesOf(const std::wstring& path) const
     {
         const std::string identity = IdentityOf(path);
+        std::vector<size_t> places;
         for (size_t i = 0; i < writes.size(); ++i)
             if (writes[i].identity == identity)
-                return static_cast<long>(i);
-        return -1;
-    }
-
-    // How often the object's DACL was written.
-    size_t WritesOf(const std::wstring& path) const
-    {
-        const std::string identity = IdentityOf(path);
-        return std::count_if(writes.begin(), writes.end(),
-                             [&](const SecurityCall& call) { return call.identity == identity; });
+                places.push_back(i);
+        return places;
     }
 
 private:
@@ -899,11 +892,6 @@ std::vector<std::wstring> Except(std::vector<std::wstring> paths,
 
 std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
-bool IsFolderPath(const std::wstring& path)
-{
-    return (GetFileAttributesW((L"\\\\?\\" + path).c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 // What the model gives an object below from its parent's DACL as stored.
 std::string InheritedFrom(FakeAdvapi& advapi, const std::wstring& path)
 {
@@ -912,7 +900,9 @@ std::string InheritedFrom(FakeAdvapi& advapi, const std::wstring& path)
     const PSECURITY_DESCRIPTOR creator =
         NewDescriptor(const_cast<PACL>(reinterpret_cast<const ACL*>(kDaclBeforeGrant.data())), 0,
                       nullptr, nullptr);
-    const PSECURITY_DESCRIPTOR made = ModelOfInheritance(parent, creator, IsFolderPath(path));
+    const DWORD attributes = GetFileAttributesW((L"\\\\?\\" + path).c_str());
+    const PSECURITY_DESCRIPTOR made =
+        ModelOfInheritance(parent, creator, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     const std::string text = AcesOf(CopyOf(DaclIn(made)));
     for (PSECURITY_DESCRIPTOR descriptor : {parent, creator, made})
         HeapFree(GetProcessHeap(), 0, descriptor);
@@ -976,17 +966,17 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
         CHECK(seam == row.status);
         MESSAGE(what << ": " << folder << " -> " << full << ", through the seam " << seam
                          << ", DACLs written " << advapi.written.size());
-        CHECK(advapi.WritesOf(row.folder) == 2);
+        CHECK(advapi.WritesOf(row.folder).size() == 2);
         CHECK(advapi.protectedDacls.count(IdentityOf(row.folder)) == wasProtected);
         for (const std::wstring& path : row.written) {
             CAPTURE(Utf8(path));
-            CHECK(advapi.WritesOf(path) == 1);
-            CHECK(advapi.FirstWriteOf(ParentOf(path)) < advapi.FirstWriteOf(path));
+            REQUIRE(advapi.WritesOf(path).size() == 1);
+            CHECK(advapi.WritesOf(ParentOf(path)).at(0) < advapi.WritesOf(path)[0]);
             CHECK(AcesOf(advapi.DaclOf(path)) == InheritedFrom(advapi, path));
         }
         for (const std::wstring& path : row.unchanged) {
             CAPTURE(Utf8(path));
-            CHECK(advapi.WritesOf(path) == 0);
+            CHECK(advapi.WritesOf(path).empty());
             CHECK(AcesOf(advapi.DaclOf(path)) == Untouched());
         }
         CHECK(advapi.written.size() == 2 + row.written.size());
