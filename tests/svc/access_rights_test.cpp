@@ -1,12 +1,13 @@
 // AddAccessRights and AddAccessRights_FULL: which folders they refuse, and
-// what they write into a folder's DACL.
+// what they write into the DACLs of a folder and of the objects below it.
 //
 // Wine keeps no folder DACLs (it makes one up from the Unix permission bits
 // on every read), so the DACLs are checked where the grant writes them: the
 // grant runs with a loader whose advapi32 hands out recording doubles of the
-// four security functions. The doubles keep one DACL per object (named by
-// the path its handle is open on) and merge with the real SetEntriesInAclA.
-// The real DLL is then run for its statuses.
+// functions that read, compute and write them. The doubles keep one DACL per
+// file (by volume serial number and file index, so that two names of a file
+// share it), merge with the real SetEntriesInAclA and compute inherited
+// entries with the model. The real DLL is then run for its statuses.
 #include "access_rights.h"
 #include "inheritance_model.h"
 #include "test_support.h"
