@@ -121,12 +121,25 @@ public:
     TreeWalk(const TreeWalk&) = delete;
     TreeWalk& operator=(const TreeWalk&) = delete;
 
-    LONG Run(LPCSTR fullPath, HANDLE folder, DWORD volume, PSECURITY_DESCRIPTOR descriptor)
+    LONG Run(LPCSTR fullPath, const BY_HANDLE_FILE_INFORMATION& object,
+             PSECURITY_DESCRIPTOR descriptor)
     {
-        volume_ = volume;
+        volume_ = object.dwVolumeSerialNumber;
         if (memory_ == nullptr || !StartPath(fullPath))
             return kGrantWriteFailed;
-        Enter(folder, descriptor);
+        // The object was held for its DACL, a right that takes no part in
+        // sharing; held again to be listed, it cannot be renamed (and its
+        // name given to a junction) while its children are reached by name.
+        OwnedHandle root(CreateFileA(fullPath, kFolderAccess, kHeldSharing, nullptr,
+                                     OPEN_EXISTING, kOpenItself, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (root.Get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(root.Get(), &info))
+            return kGrantWriteFailed;
+        if (IsLink(info.dwFileAttributes) || info.dwVolumeSerialNumber != volume_ ||
+            info.nFileIndexHigh != object.nFileIndexHigh ||
+            info.nFileIndexLow != object.nFileIndexLow)
+            return kGrantLinkRefused;
+        Enter(root.Get(), descriptor);
         WIN32_FIND_DATAW found;
         while (depth_ > 0) {
             if (NextChild(found))
@@ -316,5 +329,5 @@ LONG PassDownBelow(const SecurityApi& api, const HeldPath& held,
     if (!IsFolder(info.dwFileAttributes))
         return kGrantDone;
     TreeWalk walk(api);
-    return walk.Run(held.FullPath(), held.Object(), info.dwVolumeSerialNumber, objectDescriptor);
+    return walk.Run(held.FullPath(), info, objectDescriptor);
 }

@@ -284,6 +284,7 @@ public:
     Step failingStep = Step::Read;
     int failingPass = 0; // 0: nothing fails
     std::function<void()> afterFirstWrite; // what a user does between the passes
+    std::function<void()> afterSecondWrite; // and before the walk
     std::set<std::string> unwritable;      // identities whose write is refused
     bool computesNoDacl = false;           // as Wine's CreatePrivateObjectSecurityEx
 
@@ -487,6 +488,8 @@ private:
         self.written.push_back(CopyOf(dacl));
         if (self.written.size() == 1 && self.afterFirstWrite)
             self.afterFirstWrite();
+        if (self.written.size() == 2 && self.afterSecondWrite)
+            self.afterSecondWrite();
         return TRUE;
     }
 
@@ -1003,4 +1006,22 @@ TEST_CASE("a file below gets the files' entry of the folder's new DACL, beside i
     CHECK(AcesOf(advapi.DaclOf(kPlain + L"\\c.txt")) ==
           Lines({kAdministratorsAce, AceText(kAdministratorsSid, GENERIC_ALL, INHERITED_ACE),
                  AceText(kUsersSid, GENERIC_ALL, INHERITED_ACE)}));
+}
+
+TEST_CASE("a folder swapped for another after its own writes: the other is not walked, -6")
+{
+    const ScopedFolder folder("C:\\vk-grant\\swapped");
+    const std::string moved = "C:\\vk-grant\\moved";
+    const std::string planted = folder.Path() + "\\planted.txt";
+    FakeAdvapi advapi;
+    // Users have full control of it now; Wine lets a held folder be renamed.
+    advapi.afterSecondWrite = [&] {
+        MoveFileA(folder.Path().c_str(), moved.c_str());
+        MakeFolders(folder.Path());
+        WriteFileBytes(planted, "");
+    };
+    CHECK(advapi.Grant(folder.Path().c_str(), GENERIC_ALL) == kGrantLinkRefused);
+    CHECK(advapi.written.size() == 2);
+    CHECK(advapi.WritesOf(Widen(planted)).empty());
+    RemoveTree(moved);
 }
