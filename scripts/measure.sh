@@ -2,7 +2,8 @@
 # Prints the figures that the notes quote: binary sizes, export and import
 # tables, the utility's start-up time beside a minimal window program's
 # (median of 20 starts each, and their ratio), the time to build the history
-# text of a 10,000-line log, whether each text of the two windows fits its
+# text of a 10,000-line log, the grant of a tree beside a bare walk of it,
+# whether each text of the two windows fits its
 # control at 96, 120 and 144 DPI (ＭＳ Ｐゴシック drawn with Ume P Gothic,
 # whose widths are close to it, as in every test; then with other stand-ins
 # where their fonts are installed: the wider IPA P Gothic, fonts-vlgothic,
@@ -55,6 +56,10 @@ ratio "$minimal" "$utility" "the utility takes"
 echo
 echo "== history view"
 in_prefix bench_history_text.exe
+
+echo
+echo "== grant of a tree against a bare walk of it (2,000 and 20,000 files in folders of 100)"
+VK_PREFIX_SETUP=bench-trees in_prefix bench_tree_grant.exe 'C:\vk-bench\t2000' 'C:\vk-bench\t20000'
 
 echo
 echo "== text fit: each text's extent in its window's font against its control"
