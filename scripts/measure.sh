@@ -2,12 +2,13 @@
 # Prints the figures that the notes quote: binary sizes, export and import
 # tables, the utility's start-up time beside a minimal window program's
 # (median of 20 starts each, and their ratio), the time to build the history
-# text of a 10,000-line log, the time of a grant on a tree of 20,000 files,
-# whether each text of the two windows fits its control at 96, 120 and 144
-# DPI (ＭＳ Ｐゴシック drawn with Ume P Gothic, whose widths are close to it,
-# as in every test; then with other stand-ins where their fonts are
-# installed: the wider IPA P Gothic, fonts-vlgothic, fonts-migmix), and the
-# share of test code. Uses the build folder of scripts/test.sh.
+# text of a 10,000-line log, the grant of a tree beside a bare walk of it,
+# whether each text of the two windows fits its
+# control at 96, 120 and 144 DPI (ＭＳ Ｐゴシック drawn with Ume P Gothic,
+# whose widths are close to it, as in every test; then with other stand-ins
+# where their fonts are installed: the wider IPA P Gothic, fonts-vlgothic,
+# fonts-migmix), and the share of test code. Uses the build folder of
+# scripts/test.sh.
 #   VK_BUILD_DIR   build folder (default: build/ in the clone)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -57,8 +58,8 @@ echo "== history view"
 in_prefix bench_history_text.exe
 
 echo
-echo "== a grant of a tree of 20,000 files (AddAccessRights on C:\\vktree, made by big-tree.sh): status and time"
-VK_TREE_FILES=20000 VK_PREFIX_SETUP=big-tree in_prefix vksvc_call.exe AddAccessRights 's:C:\vktree' 0x10000000 --time
+echo "== grant of a tree against a bare walk of it (2,000 and 20,000 files in folders of 100)"
+VK_PREFIX_SETUP=bench-trees in_prefix bench_tree_grant.exe 'C:\vk-bench\t2000' 'C:\vk-bench\t20000'
 
 echo
 echo "== text fit: each text's extent in its window's font against its control"

@@ -1,107 +1,76 @@
 #include "access_rights.h"
 
 #include "held_path.h"
+#include "security_api.h"
+#include "tree_walk.h"
 #include "vksvc.h"
-
-#include <aclapi.h>
 
 #include <cstring>
 
 namespace {
 
-using GetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*,
-                                         PSID*, PACL*, PACL*, PSECURITY_DESCRIPTOR*);
-using BuildExplicitAccessFn = VOID(WINAPI*)(PEXPLICIT_ACCESS_A, LPSTR, DWORD, ACCESS_MODE,
-                                            DWORD);
-using SetEntriesInAclFn = DWORD(WINAPI*)(ULONG, PEXPLICIT_ACCESS_A, PACL, PACL*);
-using SetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID,
-                                         PSID, PACL, PACL);
-
 char kUsers[] = "Users";
 const DWORD kPersistentAcls = FILE_PERSISTENT_ACLS;
 const DWORD kFolderAndSubfolders = CONTAINER_INHERIT_ACE;
 const DWORD kFilesOnly = OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE;
+// The control flags that say how the DACL stands to its parent's; the
+// kernel takes them from the descriptor written, so they are passed on.
+const SECURITY_DESCRIPTOR_CONTROL kInheritanceControl = SE_DACL_AUTO_INHERITED | SE_DACL_PROTECTED;
 
-// Memory that the security functions allocate for their caller.
-class LocalMemory {
+// A list that SetEntriesInAcl allocated for its caller.
+class LocalAcl {
 public:
-    LocalMemory() = default;
-    ~LocalMemory() { LocalFree(block_); }
-    LocalMemory(const LocalMemory&) = delete;
-    LocalMemory& operator=(const LocalMemory&) = delete;
+    LocalAcl() = default;
+    ~LocalAcl() { LocalFree(acl_); }
+    LocalAcl(const LocalAcl&) = delete;
+    LocalAcl& operator=(const LocalAcl&) = delete;
 
-    template <typename T>
-    T** Receive() { return reinterpret_cast<T**>(&block_); }
-    template <typename T>
-    T* As() const { return static_cast<T*>(block_); }
+    PACL* Receive() { return &acl_; }
+    PACL Get() const { return acl_; }
 
 private:
-    void* block_ = nullptr;
+    PACL acl_ = nullptr;
 };
 
-// The four functions, each looked up at its first use, in the order the
-// grant needs them, so a missing one is noticed only when it is due.
-class SecurityApi {
-public:
-    explicit SecurityApi(const LoadedLibrary& advapi) : advapi_(advapi) {}
-
-    GetSecurityInfoFn GetSecurityInfo() { return Bind(getInfo_, "GetSecurityInfo"); }
-    BuildExplicitAccessFn BuildExplicitAccess()
-    {
-        return Bind(build_, "BuildExplicitAccessWithNameA");
-    }
-    SetEntriesInAclFn SetEntriesInAcl() { return Bind(merge_, "SetEntriesInAclA"); }
-    SetSecurityInfoFn SetSecurityInfo() { return Bind(setInfo_, "SetSecurityInfo"); }
-
-private:
-    template <typename Fn>
-    Fn Bind(Fn& slot, LPCSTR name)
-    {
-        if (slot == nullptr)
-            slot = advapi_.Function<Fn>(name);
-        return slot;
-    }
-
-    const LoadedLibrary& advapi_;
-    GetSecurityInfoFn getInfo_ = nullptr;
-    BuildExplicitAccessFn build_ = nullptr;
-    SetEntriesInAclFn merge_ = nullptr;
-    SetSecurityInfoFn setInfo_ = nullptr;
+// The named object's descriptor as last written: its merged DACL and the
+// control flags it had. What the objects below inherit is computed from it.
+struct WrittenDescriptor {
+    LocalAcl dacl;
+    SECURITY_DESCRIPTOR descriptor;
 };
 
 // One read-merge-write pass: merges one "Users" entry into the DACL of the
-// held folder. Written through its handle, the inheritable entries reach
-// the folders and files below it as they would through its name.
-LONG MergeUsersEntry(SecurityApi& api, HANDLE folder, DWORD permissions, DWORD inheritance)
+// held object and writes the DACL alone through its handle, with a call that
+// passes nothing on to the objects below.
+LONG MergeUsersEntry(const SecurityApi& api, HANDLE object, DWORD permissions,
+                     DWORD inheritance, WrittenDescriptor& written)
 {
-    GetSecurityInfoFn getInfo = api.GetSecurityInfo();
-    if (getInfo == nullptr)
-        return kGrantApiMissing;
+    DescriptorBuffer current;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!current.Read(api, object, DACL_SECURITY_INFORMATION) ||
+        !api.getSecurityDescriptorControl(current.Get(), &control, &revision))
+        return kGrantReadFailed;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
     PACL currentDacl = nullptr;
-    LocalMemory descriptor;
-    if (getInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                &currentDacl, nullptr, descriptor.Receive<void>()) != ERROR_SUCCESS)
+    if (!api.getSecurityDescriptorDacl(current.Get(), &present, &currentDacl, &defaulted))
         return kGrantReadFailed;
 
-    BuildExplicitAccessFn build = api.BuildExplicitAccess();
-    if (build == nullptr)
-        return kGrantApiMissing;
     EXPLICIT_ACCESS_A entry;
     std::memset(&entry, 0, sizeof entry);
-    build(&entry, kUsers, permissions, GRANT_ACCESS, inheritance);
-
-    SetEntriesInAclFn merge = api.SetEntriesInAcl();
-    if (merge == nullptr)
-        return kGrantApiMissing;
-    LocalMemory mergedDacl;
-    if (merge(1, &entry, currentDacl, mergedDacl.Receive<ACL>()) != ERROR_SUCCESS)
+    api.buildExplicitAccess(&entry, kUsers, permissions, GRANT_ACCESS, inheritance);
+    if (api.setEntriesInAcl(1, &entry, present ? currentDacl : nullptr,
+                            written.dacl.Receive()) != ERROR_SUCCESS ||
+        written.dacl.Get() == nullptr)
         return kGrantMergeFailed;
 
-    SetSecurityInfoFn setInfo = api.SetSecurityInfo();
-    if (setInfo == nullptr)
-        return kGrantApiMissing;
-    if (setInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                mergedDacl.As<ACL>(), nullptr) != ERROR_SUCCESS)
+    PSECURITY_DESCRIPTOR descriptor = &written.descriptor;
+    if (!api.initializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !api.setSecurityDescriptorDacl(descriptor, TRUE, written.dacl.Get(), FALSE) ||
+        !api.setSecurityDescriptorControl(descriptor, kInheritanceControl,
+                                          control & kInheritanceControl) ||
+        !api.setObjectSecurity(object, DACL_SECURITY_INFORMATION, descriptor))
         return kGrantWriteFailed;
     return kGrantDone;
 }
@@ -137,20 +106,28 @@ LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMa
     if (!ChkAclDrive(root))
         return kGrantNotFixedAclDrive;
 
+    SecurityApi api;
+    if (!api.Bind(advapi))
+        return kGrantApiMissing;
+
     // The object checked is the object changed: both passes go through the
     // one handle, whatever becomes of the names meanwhile.
     HeldPath held;
     LONG status = held.Open(folder);
     if (status != kGrantDone)
         return status;
-    SecurityApi api(advapi);
-    status = MergeUsersEntry(api, held.Object(), accessMask, kFolderAndSubfolders);
+    WrittenDescriptor folderPass;
+    status = MergeUsersEntry(api, held.Object(), accessMask, kFolderAndSubfolders, folderPass);
     if (status != kGrantDone)
         return status;
     if (!held.IsStillUnlinked())
         return kGrantLinkRefused;
     // Files always get full control, whatever the folders were given.
-    return MergeUsersEntry(api, held.Object(), GENERIC_ALL, kFilesOnly);
+    WrittenDescriptor filePass;
+    status = MergeUsersEntry(api, held.Object(), GENERIC_ALL, kFilesOnly, filePass);
+    if (status != kGrantDone)
+        return status;
+    return PassDownBelow(api, held, &filePass.descriptor);
 }
 
 LONG WINAPI AddAccessRights(LPCSTR folder, DWORD accessMask)

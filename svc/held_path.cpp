@@ -2,6 +2,8 @@
 
 #include "vksvc.h"
 
+#include <cstring>
+
 namespace {
 
 // A folder above the object is held with a right that takes part in
@@ -41,21 +43,30 @@ char* NextCharacter(char* at)
     return at + 1;
 }
 
-// The path as Windows reads it (".", "..", "/" and trailing dots resolved),
-// without a trailing backslash unless it is the drive root "X:\".
-bool FullPathOf(LPCSTR path, char (&full)[MAX_PATH])
+// The path as Windows reads it, refused unless that is the text itself (a
+// trailing backslash aside): an ini value "C:\\VESKA\\.." would otherwise
+// grant "C:\\" while the history records "C:\\VESKA\\..". Kept without a
+// trailing backslash unless it is the drive root "X:\\".
+LONG FullPathOf(LPCSTR path, char (&full)[MAX_PATH])
 {
     const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
     if (length == 0 || length >= MAX_PATH)
-        return false;
+        return kGrantReadFailed;
+    // The caller checked for "X:\\"; Windows may spell the letter in
+    // another case.
+    if ((full[0] | 0x20) != (path[0] | 0x20) || std::strcmp(full + 1, path + 1) != 0)
+        return kGrantLinkRefused;
     char* lastBackslash = nullptr;
-    char* end = full;
-    for (; *end != '\0'; end = NextCharacter(end))
+    char* end = full + 2;
+    for (; *end != '\0'; end = NextCharacter(end)) {
+        if (*end == ':')
+            return kGrantLinkRefused;
         if (*end == '\\')
             lastBackslash = end;
+    }
     if (lastBackslash != nullptr && lastBackslash + 1 == end && end - full > 3)
         *lastBackslash = '\0';
-    return true;
+    return kGrantDone;
 }
 
 } // namespace
@@ -94,9 +105,10 @@ LONG HeldPath::Hold(const char* path, DWORD access, bool isObject)
 
 LONG HeldPath::Open(LPCSTR path)
 {
-    char full[MAX_PATH];
-    if (!FullPathOf(path, full))
-        return kGrantReadFailed;
+    char (&full)[MAX_PATH] = full_;
+    const LONG named = FullPathOf(path, full);
+    if (named != kGrantDone)
+        return named;
     // From the first folder below the root down to the object; the root
     // itself is a volume's and cannot be swapped.
     for (char* at = full + 3; *at != '\0'; at = NextCharacter(at)) {

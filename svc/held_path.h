@@ -17,8 +17,13 @@ public:
     // kGrantDone when the object and the folders above it are held;
     // kGrantReadFailed when one of them is missing or cannot be opened;
     // kGrantLinkRefused when one is a junction, mount point or symbolic
-    // link, or the object is a file with another name (hard link).
+    // link, or the object is a file with another name (hard link), or when
+    // Windows would read the path as another name than its text (".", "..",
+    // trailing dots or spaces, "/", a stream after a second ':').
     LONG Open(LPCSTR path);
+
+    // The object's full path, without a trailing backslash but for "X:".
+    LPCSTR FullPath() const { return full_; }
 
     // Opened with READ_CONTROL and WRITE_DAC.
     HANDLE Object() const { return held_[count_ - 1]; }
@@ -34,5 +39,6 @@ private:
     // CreateFileA accepts has fewer than MAX_PATH characters.
     static const int kMostHeld = MAX_PATH / 2 + 1;
     HANDLE held_[kMostHeld] = {};
+    char full_[MAX_PATH] = {};
     int count_ = 0;
 };

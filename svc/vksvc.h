@@ -14,12 +14,18 @@
 // Status of AddAccessRights and AddAccessRights_FULL.
 enum GrantStatus : LONG {
     kGrantDone = 0,
-    kGrantReadFailed = -1,      // missing, not opened, or GetSecurityInfo
+    kGrantReadFailed = -1,      // missing, not opened, or its descriptor not read
     kGrantMergeFailed = -2,     // SetEntriesInAclA
-    kGrantWriteFailed = -3,     // SetSecurityInfo
+    kGrantWriteFailed = -3,     // its DACL not written; or an object below not
+                                // opened, read, computed or written (one that
+                                // vanished meanwhile excepted), the rest written
     kGrantNotFixedAclDrive = -4,
-    kGrantApiMissing = -5,      // advapi32.dll or one of its functions
-    kGrantLinkRefused = -6,     // a link, a path through one, or a hard-linked file
+    kGrantApiMissing = -5,      // advapi32.dll or one of its functions; nothing written
+    kGrantLinkRefused = -6,     // a link, a path through one, a hard-linked file, or
+                                // a path that Windows reads as another name: nothing
+                                // written; or an object below left alone as a link,
+                                // a file with another name or on another volume, the
+                                // rest written (wins over -3)
 };
 
 // Status of DelAppDataFile.

@@ -2,11 +2,13 @@
 // directory and real folders; the history log VK_XP.log read back by meaning.
 //
 // Wine keeps no DACLs, so a grant on drive C: succeeds there; a failing
-// grant is made with advapi32.dll's SetSecurityInfo refused for chosen
-// folders (the loader seam of GrantVeskaFolders).
+// grant is made with advapi32.dll's SetKernelObjectSecurity refused for
+// chosen folders, and CreatePrivateObjectSecurityEx, whose Wine version
+// gives no DACL, is the tests' model (the loader seam of GrantVeskaFolders).
 #include "veska_folders.h"
 #include "vksvc.h"
 
+#include "inheritance_model.h"
 #include "test_support.h"
 
 #include <doctest.h>
@@ -205,36 +207,41 @@ bool HostStoresJapaneseNames()
 
 // --- advapi32.dll watched -------------------------------------------------------------
 
-using SetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID,
-                                         PSID, PACL, PACL);
+using SetObjectSecurityFn = BOOL(WINAPI*)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
 
 // The folders whose DACL the grant wrote, in order (two writes per grant),
 // and those whose DACL it may not write.
 struct WatchedAdvapi {
     std::vector<std::string> written;
     std::set<std::string> refused;
-    SetSecurityInfoFn realWrite = nullptr;
+    SetObjectSecurityFn realWrite = nullptr;
 };
 WatchedAdvapi g_advapi;
 
-DWORD WINAPI WatchedSetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
-                                    PSID owner, PSID group, PACL dacl, PACL sacl)
+BOOL WINAPI WatchedSetObjectSecurity(HANDLE object, SECURITY_INFORMATION what,
+                                     PSECURITY_DESCRIPTOR descriptor)
 {
     const std::string path = PathOfHandle(object);
     g_advapi.written.push_back(path);
-    for (const std::string& refused : g_advapi.refused)
-        if (lstrcmpiA(refused.c_str(), path.c_str()) == 0)
-            return ERROR_ACCESS_DENIED;
-    return g_advapi.realWrite(object, type, what, owner, group, dacl, sacl);
+    for (const std::string& refused : g_advapi.refused) {
+        if (lstrcmpiA(refused.c_str(), path.c_str()) == 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+    }
+    return g_advapi.realWrite(object, what, descriptor);
 }
 
 FARPROC WINAPI WatchedLookup(HMODULE module, LPCSTR name)
 {
+    if (std::strcmp(name, "CreatePrivateObjectSecurityEx") == 0)
+        return reinterpret_cast<FARPROC>(
+            reinterpret_cast<void*>(vktest::ModelCreatePrivateObjectSecurityEx));
     FARPROC function = GetProcAddress(module, name);
-    if (std::strcmp(name, "SetSecurityInfo") != 0)
+    if (std::strcmp(name, "SetKernelObjectSecurity") != 0)
         return function;
-    g_advapi.realWrite = reinterpret_cast<SetSecurityInfoFn>(reinterpret_cast<void*>(function));
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(WatchedSetSecurityInfo));
+    g_advapi.realWrite = reinterpret_cast<SetObjectSecurityFn>(reinterpret_cast<void*>(function));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(WatchedSetObjectSecurity));
 }
 
 const LibraryLoader kWatchedAdvapi = {LoadLibraryA, WatchedLookup, FreeLibrary};
@@ -324,6 +331,16 @@ TEST_SUITE("applications")
         CHECK(CheckVeskaFolder() == 1);
         SetVeskaFolder();
         CheckLog({Entry(folder, "財務OrvikNimb")});
+    }
+
+    TEST_CASE("a value that Windows reads as another folder (..) is recorded as failed and nothing is granted")
+    {
+        Installation pc;
+        const std::string above = pc.Folder("app") + "\\..";
+        pc.WriteIni("QX_LEDG.ini", DirIni(above));
+        SetVeskaFolderRefusing({});
+        CheckLog({Entry(above, "ZELTRAN財務：エラー")});
+        CHECK(g_advapi.written.empty());
     }
 
     TEST_CASE("a folder named in another section than DIR is not one of the applications'")
@@ -440,6 +457,23 @@ TEST_SUITE("fixed folders")
         CHECK(PathExists(kLinkedFolder));
         CheckLog({Entry(kCommonDataFolder, "VESKA共通情報エラー"),
                   Entry(kLinkedFolder, kLinkedCreated)});
+    }
+
+    TEST_CASE("VESKADAT holding a second name of a file elsewhere: recorded as failed, that file left alone")
+    {
+        Installation pc;
+        MakeFolders(kCommonDataFolder);
+        const std::string elsewhere = pc.Folder("service") + "\\service.exe";
+        WriteFileBytes(elsewhere, "program");
+        REQUIRE(CreateHardLinkA((std::string(kCommonDataFolder) + "\\service.exe").c_str(),
+                                elsewhere.c_str(), nullptr));
+        SetVeskaFolderRefusing({});
+        CheckLog({Entry(kCommonDataFolder, "VESKA共通情報エラー"),
+                  Entry(kLinkedFolder, kLinkedCreated)});
+        CHECK(g_advapi.written == std::vector<std::string>{PathOfObject(kCommonDataFolder),
+                                                           PathOfObject(kCommonDataFolder),
+                                                           PathOfObject(kLinkedFolder),
+                                                           PathOfObject(kLinkedFolder)});
     }
 
     TEST_CASE("failed grants of VESKAEX, existing or created, are recorded with their failure labels")

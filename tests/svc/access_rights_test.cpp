@@ -1,13 +1,15 @@
 // AddAccessRights and AddAccessRights_FULL: which folders they refuse, and
-// what they write into a folder's DACL.
+// what they write into the DACLs of a folder and of the objects below it.
 //
 // Wine keeps no folder DACLs (it makes one up from the Unix permission bits
 // on every read), so the DACLs are checked where the grant writes them: the
 // grant runs with a loader whose advapi32 hands out recording doubles of the
-// four security functions. The doubles keep one DACL per object (named by
-// the path its handle is open on) and merge with the real SetEntriesInAclA.
-// The real DLL is then run for its statuses.
+// functions that read, compute and write them. The doubles keep one DACL per
+// file (by volume serial number and file index, so that two names of a file
+// share it), merge with the real SetEntriesInAclA and compute inherited
+// entries with the model. The real DLL is then run for its statuses.
 #include "access_rights.h"
+#include "inheritance_model.h"
 #include "test_support.h"
 #include "vksvc.h"
 #include "vksvc_library.h"
@@ -21,6 +23,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -200,31 +203,62 @@ std::vector<BYTE> AdministratorsOnlyDacl()
 }
 
 const std::string kAdministratorsAce = AceText(kAdministratorsSid, GENERIC_ALL, kEverythingBelow);
-// Made before any grant runs: making it frees memory, which a grant counts.
+std::vector<BYTE> SidBytes(const char* text)
+{
+    LocalBlock<void> sid;
+    ConvertStringSidToSidA(text, sid.Receive());
+    const BYTE* bytes = static_cast<const BYTE*>(sid.Get());
+    return std::vector<BYTE>(bytes, bytes + GetLengthSid(sid.Get()));
+}
+
+// Made before any grant runs: making them frees memory, which a grant counts.
 const std::vector<BYTE> kDaclBeforeGrant = AdministratorsOnlyDacl();
+const std::vector<BYTE> kAdministrators = SidBytes(kAdministratorsSid); // owner and group
 
 // --- A recording advapi32 ------------------------------------------------------------
 
-enum class Step { Read, Build, Merge, Write };
+enum class Step { Read, Build, Merge, Write, Compute };
 
 const char* StepName(Step step)
 {
     switch (step) {
-    case Step::Read: return "GetSecurityInfo";
+    case Step::Read: return "GetKernelObjectSecurity";
     case Step::Build: return "BuildExplicitAccessWithNameA";
     case Step::Merge: return "SetEntriesInAclA";
-    case Step::Write: return "SetSecurityInfo";
+    case Step::Write: return "SetKernelObjectSecurity";
+    case Step::Compute: return "CreatePrivateObjectSecurityEx";
     }
     return "?";
 }
 
 // How a read or write of security information was asked for.
 struct SecurityCall {
-    std::string path; // of the object the handle is open on
-    SE_OBJECT_TYPE objectType;
+    std::string path;     // of the object the handle is open on
+    std::string identity; // of that object
     SECURITY_INFORMATION information;
-    bool ownerGroupOrSacl; // asked for, or written
 };
+
+// A file's identity: its volume's serial number and its index there. Two
+// names of one file share it, and so share one DACL, as on Windows.
+std::string IdentityOfHandle(HANDLE object)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(object, &info))
+        return "?";
+    return Hex(info.dwVolumeSerialNumber) + ":" + Hex(info.nFileIndexHigh) + ":" +
+           Hex(info.nFileIndexLow);
+}
+
+std::string IdentityOf(const std::wstring& path)
+{
+    const std::wstring whole = path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
+    const Handle object(CreateFileW(whole.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+    return object.IsValid() ? IdentityOfHandle(object.Get()) : "(missing " + Utf8(path) + ")";
+}
 
 HMODULE const kFakeAdvapi = reinterpret_cast<HMODULE>(0x7A5E0000);
 
@@ -240,7 +274,8 @@ public:
 };
 
 // The advapi32 that the grant gets from its loader while Grant runs, with
-// the DACL of every path it touches.
+// the DACL of every object it touches. Functions it does not record are
+// the real ones.
 class FakeAdvapi {
 public:
     // --- What to make go wrong
@@ -249,6 +284,9 @@ public:
     Step failingStep = Step::Read;
     int failingPass = 0; // 0: nothing fails
     std::function<void()> afterFirstWrite; // what a user does between the passes
+    std::function<void()> afterSecondWrite; // and before the walk
+    std::set<std::string> unwritable;      // identities whose write is refused
+    bool computesNoDacl = false;           // as Wine's CreatePrivateObjectSecurityEx
 
     // --- What happened
     int loads = 0;
@@ -258,10 +296,11 @@ public:
     std::vector<Step> calls;
     std::vector<SecurityCall> reads;
     std::vector<SecurityCall> writes;
-    bool mergedFreedDacl = false;   // the merge got a DACL whose descriptor was freed
-    bool wroteOtherList = false;    // the write got something else than the merged list
-    std::map<std::string, std::vector<BYTE>> dacls;
-    std::vector<std::vector<BYTE>> written; // every DACL written, in order
+    bool wroteOtherList = false; // something else than the merged list or the computed descriptor
+    bool wroteNoDacl = false;    // a descriptor without a DACL, or with a NULL one
+    std::map<std::string, std::vector<BYTE>> dacls; // by identity
+    std::set<std::string> protectedDacls;           // identities
+    std::vector<std::vector<BYTE>> written;         // every DACL written, in order
 
     // Blocks handed to the caller to free and not freed yet, and frees of
     // anything else (or of a block already freed).
@@ -279,14 +318,26 @@ public:
         return GrantUsersAccess(kLoader, folder, mask);
     }
 
-    std::vector<BYTE>& DaclOf(const std::string& path) { return DaclOfObject(PathOfObject(path)); }
+    std::vector<BYTE>& DaclOf(const std::string& path) { return DaclOf(Widen(path)); }
+    std::vector<BYTE>& DaclOf(const std::wstring& path) { return DaclOfObject(IdentityOf(path)); }
 
-    std::vector<BYTE>& DaclOfObject(const std::string& objectPath)
+    std::vector<BYTE>& DaclOfObject(const std::string& identity)
     {
-        auto found = dacls.find(objectPath);
+        auto found = dacls.find(identity);
         if (found == dacls.end())
-            found = dacls.emplace(objectPath, kDaclBeforeGrant).first;
+            found = dacls.emplace(identity, kDaclBeforeGrant).first;
         return found->second;
+    }
+
+    // Where the object's DACL was written among all writes.
+    std::vector<size_t> WritesOf(const std::wstring& path) const
+    {
+        const std::string identity = IdentityOf(path);
+        std::vector<size_t> places;
+        for (size_t i = 0; i < writes.size(); ++i)
+            if (writes[i].identity == identity)
+                places.push_back(i);
+        return places;
     }
 
 private:
@@ -302,6 +353,14 @@ private:
         return std::find(live.begin(), live.end(), block) != live.end();
     }
     void HandOut(void* block) { live.push_back(block); }
+    bool Forget(void* block)
+    {
+        const auto found = std::find(live.begin(), live.end(), block);
+        if (found == live.end())
+            return false;
+        live.erase(found);
+        return true;
+    }
 
     static HMODULE WINAPI Load(LPCSTR name)
     {
@@ -332,56 +391,51 @@ private:
             {Step::Build, reinterpret_cast<void*>(FakeBuild)},
             {Step::Merge, reinterpret_cast<void*>(FakeMerge)},
             {Step::Write, reinterpret_cast<void*>(FakeWrite)},
+            {Step::Compute, reinterpret_cast<void*>(FakeCompute)},
         };
         for (const auto& entry : kFunctions)
             if (std::strcmp(name, StepName(entry.step)) == 0)
                 return reinterpret_cast<FARPROC>(entry.function);
-        return nullptr;
+        if (std::strcmp(name, "DestroyPrivateObjectSecurity") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeDestroy));
+        return GetProcAddress(GetModuleHandleA("advapi32.dll"), name);
     }
 
     static HLOCAL WINAPI SpyLocalFree(HLOCAL block)
     {
-        if (block != nullptr) {
-            auto& live = g_advapi->live;
-            const auto found = std::find(live.begin(), live.end(), block);
-            if (found != live.end())
-                live.erase(found);
-            else
-                g_advapi->wrongFrees.push_back(block);
-        }
+        if (block != nullptr && !g_advapi->Forget(block))
+            g_advapi->wrongFrees.push_back(block);
         return g_advapi->originalLocalFree_(block);
     }
 
-    // A self-relative descriptor in LocalAlloc memory holding the path's
-    // DACL, as the platform hands it out.
-    static DWORD WINAPI FakeRead(HANDLE object, SE_OBJECT_TYPE type,
-                                 SECURITY_INFORMATION information, PSID* owner,
-                                 PSID* group, PACL* dacl, PACL* sacl,
-                                 PSECURITY_DESCRIPTOR* descriptor)
+    // The object's descriptor as the platform gives it: its DACL, whether
+    // that is protected, and the administrators as owner and group when
+    // asked for.
+    static BOOL WINAPI FakeRead(HANDLE object, SECURITY_INFORMATION information,
+                                PSECURITY_DESCRIPTOR buffer, DWORD size, LPDWORD needed)
     {
         FakeAdvapi& self = *g_advapi;
         self.calls.push_back(Step::Read);
-        const std::string path = PathOfHandle(object);
-        self.reads.push_back({path, type, information,
-                              owner != nullptr || group != nullptr || sacl != nullptr});
-        if (self.Fails(Step::Read) || dacl == nullptr || descriptor == nullptr)
-            return ERROR_ACCESS_DENIED;
-
-        std::vector<BYTE> current = self.DaclOfObject(path);
-        SECURITY_DESCRIPTOR absolute;
-        InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&absolute, TRUE, reinterpret_cast<PACL>(current.data()), FALSE);
-        DWORD size = 0;
-        MakeSelfRelativeSD(&absolute, nullptr, &size);
-        void* block = LocalAlloc(LMEM_FIXED, size);
-        MakeSelfRelativeSD(&absolute, block, &size);
-        BOOL present = FALSE;
-        BOOL defaulted = FALSE;
-        GetSecurityDescriptorDacl(block, &present, dacl, &defaulted);
-        *descriptor = block;
-        self.HandOut(block);
-        self.lastDescriptor_ = block;
-        return ERROR_SUCCESS;
+        const std::string identity = IdentityOfHandle(object);
+        self.reads.push_back({PathOfHandle(object), identity, information});
+        if (self.Fails(Step::Read)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        PSID administrators = const_cast<BYTE*>(kAdministrators.data());
+        const bool ownerAndGroup = (information & OWNER_SECURITY_INFORMATION) != 0;
+        std::vector<BYTE> dacl = self.DaclOfObject(identity);
+        const PSECURITY_DESCRIPTOR made = NewDescriptor(
+            reinterpret_cast<PACL>(dacl.data()),
+            self.protectedDacls.count(identity) != 0 ? SE_DACL_PROTECTED : 0,
+            ownerAndGroup ? administrators : nullptr, ownerAndGroup ? administrators : nullptr);
+        *needed = GetSecurityDescriptorLength(made);
+        const bool fits = *needed <= size;
+        if (fits)
+            std::memcpy(buffer, made, *needed);
+        HeapFree(GetProcessHeap(), 0, made);
+        SetLastError(fits ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER);
+        return fits;
     }
 
     static VOID WINAPI FakeBuild(PEXPLICIT_ACCESS_A entry, LPSTR trustee,
@@ -398,7 +452,6 @@ private:
     {
         FakeAdvapi& self = *g_advapi;
         self.calls.push_back(Step::Merge);
-        self.mergedFreedDacl |= !self.IsLive(self.lastDescriptor_);
         if (self.Fails(Step::Merge))
             return ERROR_NOT_ENOUGH_MEMORY;
         const DWORD result = ::SetEntriesInAclA(count, entries, current, merged);
@@ -409,28 +462,61 @@ private:
         return result;
     }
 
-    static DWORD WINAPI FakeWrite(HANDLE object, SE_OBJECT_TYPE type,
-                                  SECURITY_INFORMATION information, PSID owner,
-                                  PSID group, PACL dacl, PACL sacl)
+    static BOOL WINAPI FakeWrite(HANDLE object, SECURITY_INFORMATION information,
+                                 PSECURITY_DESCRIPTOR descriptor)
     {
         FakeAdvapi& self = *g_advapi;
         self.calls.push_back(Step::Write);
-        const std::string path = PathOfHandle(object);
-        self.writes.push_back({path, type, information,
-                               owner != nullptr || group != nullptr || sacl != nullptr});
-        self.wroteOtherList |= dacl != self.lastMerged_ || !self.IsLive(dacl);
-        if (self.Fails(Step::Write) || dacl == nullptr)
-            return ERROR_ACCESS_DENIED;
-        self.DaclOfObject(path) = CopyOf(dacl);
+        const std::string identity = IdentityOfHandle(object);
+        const PACL dacl = DaclIn(descriptor);
+        self.wroteOtherList |= descriptor != self.lastComputed_ &&
+                               (dacl != self.lastMerged_ || !self.IsLive(dacl));
+        self.wroteNoDacl |= dacl == nullptr;
+        if (self.Fails(Step::Write) || dacl == nullptr || self.unwritable.count(identity) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        self.writes.push_back({PathOfHandle(object), identity, information});
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(descriptor, &control, &revision);
+        if ((control & SE_DACL_PROTECTED) != 0)
+            self.protectedDacls.insert(identity);
+        else
+            self.protectedDacls.erase(identity);
+        self.DaclOfObject(identity) = CopyOf(dacl);
         self.written.push_back(CopyOf(dacl));
         if (self.written.size() == 1 && self.afterFirstWrite)
             self.afterFirstWrite();
-        return ERROR_SUCCESS;
+        if (self.written.size() == 2 && self.afterSecondWrite)
+            self.afterSecondWrite();
+        return TRUE;
+    }
+
+    static BOOL WINAPI FakeCompute(PSECURITY_DESCRIPTOR parent, PSECURITY_DESCRIPTOR creator,
+                                   PSECURITY_DESCRIPTOR* made, GUID*, BOOL isContainer,
+                                   ULONG, HANDLE, PGENERIC_MAPPING)
+    {
+        FakeAdvapi& self = *g_advapi;
+        self.calls.push_back(Step::Compute);
+        *made = self.computesNoDacl ? NewDescriptor(nullptr, 0, nullptr, nullptr)
+                                    : ModelOfInheritance(parent, creator, isContainer != FALSE);
+        self.HandOut(*made);
+        self.lastComputed_ = *made;
+        return TRUE;
+    }
+
+    static BOOL WINAPI FakeDestroy(PSECURITY_DESCRIPTOR* descriptor)
+    {
+        if (!g_advapi->Forget(*descriptor))
+            g_advapi->wrongFrees.push_back(*descriptor);
+        HeapFree(GetProcessHeap(), 0, *descriptor);
+        return TRUE;
     }
 
     LocalFreeFn originalLocalFree_ = nullptr;
-    void* lastDescriptor_ = nullptr;
     PACL lastMerged_ = nullptr;
+    PSECURITY_DESCRIPTOR lastComputed_ = nullptr;
 };
 
 // Whatever the outcome: every descriptor and list the security functions
@@ -479,7 +565,7 @@ TEST_CASE("Users get the mask on the folder and its subfolders, and GENERIC_ALL 
     }
 }
 
-TEST_CASE("each pass reads and writes the folder's DACL alone, as a file object")
+TEST_CASE("each pass reads and writes the folder's DACL alone, through the folder's handle")
 {
     const ScopedFolder folder(kFolder);
     FakeAdvapi advapi;
@@ -489,13 +575,10 @@ TEST_CASE("each pass reads and writes the folder's DACL alone, as a file object"
     for (const auto* calls : {&advapi.reads, &advapi.writes}) {
         for (const SecurityCall& call : *calls) {
             CHECK(call.path == PathOfObject(kFolder));
-            CHECK(call.objectType == SE_FILE_OBJECT);
             CHECK(call.information == DACL_SECURITY_INFORMATION);
-            CHECK_FALSE(call.ownerGroupOrSacl);
         }
     }
-    // The merge works on the DACL just read, the write takes the merged list.
-    CHECK_FALSE(advapi.mergedFreedDacl);
+    // The write takes the merged list.
     CHECK_FALSE(advapi.wroteOtherList);
     CheckTidy(advapi);
 }
@@ -533,7 +616,7 @@ TEST_CASE("a failing step ends the grant with its status; a pass-2 failure keeps
 
 TEST_CASE("a security function missing from advapi32 gives -5 and changes nothing")
 {
-    for (Step missing : {Step::Read, Step::Build, Step::Merge, Step::Write}) {
+    for (Step missing : {Step::Read, Step::Build, Step::Merge, Step::Write, Step::Compute}) {
         const std::string missingFunction = StepName(missing);
         CAPTURE(missingFunction);
         const ScopedFolder folder(kFolder);
@@ -671,10 +754,11 @@ TEST_CASE("a folder of fixed NTFS drive C: is granted, again and again")
     CHECK(grants.WithMask(folder.Path() + "\\", GENERIC_ALL) == kGrantDone);
 }
 
-TEST_CASE("the root of drive C: is granted like any folder")
+TEST_CASE("the root of drive C: is granted like any folder, and what is below it decides")
 {
+    // Wine's computation gives no DACL, so nothing below is written.
     const Grants grants;
-    CHECK(grants.Full("C:\\") == kGrantDone);
+    CHECK(grants.Full("C:\\") == kGrantWriteFailed);
 }
 
 TEST_CASE("a folder that does not exist on drive C: gives -1")
@@ -718,24 +802,31 @@ private:
 struct LinkRow {
     std::string path;
     LONG status;
+    size_t written; // DACLs that reach the seam
     std::string what;
 };
 
 } // namespace
 
-TEST_CASE("a link, a path through one, and a file with two names give -6 and nothing is written")
+TEST_CASE("a link, a path through one, a file with two names and a path Windows reads otherwise give -6")
 {
     REQUIRE((GetFileAttributesA(kFolderLink) & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
     const LinkFixture fixture;
     const std::string target = kLinkTarget;
     const LinkRow kRows[] = {
-        {target, kGrantDone, "a folder"},
-        {target + "\\sub", kGrantDone, "a subfolder"},
-        {target + "\\single.txt", kGrantDone, "a file with one name"},
-        {kFolderLink, kGrantLinkRefused, "a link to a folder"},
-        {std::string(kFolderLink) + "\\sub", kGrantLinkRefused, "a folder reached through a link"},
-        {target + "\\first.txt", kGrantLinkRefused, "a file with a second hard link"},
-        {LinkFixture::SecondName(), kGrantLinkRefused, "that second hard link"},
+        {target, kGrantLinkRefused, 4, "a folder holding a file with two names"},
+        {target + "\\sub", kGrantDone, 2, "a subfolder"},
+        {target + "\\sub\\", kGrantDone, 2, "a subfolder with a trailing backslash"},
+        {target + "\\single.txt", kGrantDone, 2, "a file with one name"},
+        {kFolderLink, kGrantLinkRefused, 0, "a link to a folder"},
+        {std::string(kFolderLink) + "\\sub", kGrantLinkRefused, 0, "a folder reached through a link"},
+        {target + "\\first.txt", kGrantLinkRefused, 0, "a file with a second hard link"},
+        {LinkFixture::SecondName(), kGrantLinkRefused, 0, "that second hard link"},
+        {target + "\\sub\\..", kGrantLinkRefused, 0, "a folder named with .."},
+        {target + "\\sub.", kGrantLinkRefused, 0, "a folder named with a trailing dot"},
+        {target + "\\sub ", kGrantLinkRefused, 0, "a folder named with a trailing space"},
+        {"C:\\vk-links/target/sub", kGrantLinkRefused, 0, "a folder named with slashes"},
+        {target + "\\sub::$INDEX_ALLOCATION", kGrantLinkRefused, 0, "a folder's stream"},
     };
     const Grants grants;
     for (const LinkRow& row : kRows) {
@@ -747,7 +838,7 @@ TEST_CASE("a link, a path through one, and a file with two names give -6 and not
 
         FakeAdvapi advapi;
         CHECK(advapi.Grant(row.path.c_str(), GENERIC_ALL) == row.status);
-        CHECK(advapi.written.size() == (row.status == kGrantDone ? 2u : 0u));
+        CHECK(advapi.written.size() == row.written);
         MESSAGE(row.what << ": " << row.path << " -> " << full << ", DACLs written "
                          << advapi.written.size());
         CheckTidy(advapi);
@@ -766,4 +857,171 @@ TEST_CASE("a file that gets a second name after pass 1 gets no pass 2")
     CHECK(advapi.written.size() == 1);
     CheckTidy(advapi);
     RemoveTree(late);
+}
+
+// --- The walk below the folder ---------------------------------------------------------
+
+namespace {
+
+// walk-tree.sh's trees.
+const std::wstring kWalk = L"C:\\vk-walk";
+const std::wstring kPlain = kWalk + L"\\plain";
+const std::wstring kLongPath =
+    L"long\\" + std::wstring(120, L'x') + L"\\" + std::wstring(120, L'y');
+
+// The objects below the plain tree, relative to it, each after its folder.
+const std::vector<std::wstring> kPlainBelow = {
+    L"sub",  L"sub\\a.txt", L"sub\\deeper", L"sub\\deeper\\b.txt",  L"c.txt", L"café.txt",
+    L"𠮷",   L"𠮷\\d.txt",  L"long",        L"long\\" + std::wstring(120, L'x'), kLongPath,
+    kLongPath + L"\\deep.txt",
+};
+const std::vector<std::wstring> kSubAndBelow = {L"sub", L"sub\\a.txt", L"sub\\deeper",
+                                                L"sub\\deeper\\b.txt"};
+
+std::vector<std::wstring> Under(const std::wstring& folder, const std::vector<std::wstring>& names)
+{
+    std::vector<std::wstring> paths;
+    for (const std::wstring& name : names)
+        paths.push_back(folder + L"\\" + name);
+    return paths;
+}
+
+std::vector<std::wstring> Except(std::vector<std::wstring> paths,
+                                 const std::vector<std::wstring>& left)
+{
+    for (const std::wstring& path : left)
+        paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
+    return paths;
+}
+
+std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
+
+// What the model gives an object below from its parent's DACL as stored.
+std::string InheritedFrom(FakeAdvapi& advapi, const std::wstring& path)
+{
+    const PSECURITY_DESCRIPTOR parent = NewDescriptor(
+        reinterpret_cast<PACL>(advapi.DaclOf(ParentOf(path)).data()), 0, nullptr, nullptr);
+    const PSECURITY_DESCRIPTOR creator =
+        NewDescriptor(const_cast<PACL>(reinterpret_cast<const ACL*>(kDaclBeforeGrant.data())), 0,
+                      nullptr, nullptr);
+    const DWORD attributes = GetFileAttributesW((L"\\\\?\\" + path).c_str());
+    const PSECURITY_DESCRIPTOR made =
+        ModelOfInheritance(parent, creator, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    const std::string text = AcesOf(CopyOf(DaclIn(made)));
+    for (PSECURITY_DESCRIPTOR descriptor : {parent, creator, made})
+        HeapFree(GetProcessHeap(), 0, descriptor);
+    return text;
+}
+
+struct WalkRow {
+    const char* what;
+    std::wstring folder;
+    std::function<void(FakeAdvapi&)> arrange;
+    LONG status;
+    // The real library: Wine's CreatePrivateObjectSecurityEx gives no DACL,
+    // so nothing below is written there.
+    LONG realStatus;
+    std::vector<std::wstring> written; // once each, after their folder
+    std::vector<std::wstring> unchanged;
+};
+
+} // namespace
+
+TEST_CASE("the grant passes the entries down the tree itself, and leaves links and other names")
+{
+    const std::vector<std::wstring> plain = Under(kPlain, kPlainBelow);
+    const std::vector<std::wstring> sub = Under(kPlain, kSubAndBelow);
+    const WalkRow kRows[] = {
+        {"an ordinary tree, with names without ANSI form and a path longer than MAX_PATH", kPlain,
+         [](FakeAdvapi&) {}, kGrantDone, kGrantWriteFailed, plain, {}},
+        {"a folder whose own DACL is protected", kPlain,
+         [](FakeAdvapi& advapi) { advapi.protectedDacls.insert(IdentityOf(kPlain)); }, kGrantDone,
+         kGrantWriteFailed, plain, {}},
+        {"a subfolder with a protected DACL", kPlain,
+         [](FakeAdvapi& advapi) { advapi.protectedDacls.insert(IdentityOf(kPlain + L"\\sub")); },
+         kGrantDone, kGrantWriteFailed, Except(plain, sub), sub},
+        {"a subfolder that cannot be written", kPlain,
+         [](FakeAdvapi& advapi) { advapi.unwritable.insert(IdentityOf(kPlain + L"\\sub")); },
+         kGrantWriteFailed, kGrantWriteFailed, Except(plain, sub), sub},
+        {"a computation that gives no DACL, as Wine's", kPlain,
+         [](FakeAdvapi& advapi) { advapi.computesNoDacl = true; }, kGrantWriteFailed,
+         kGrantWriteFailed, {}, plain},
+        {"a hard link to a file outside the tree", kWalk + L"\\hardlink", [](FakeAdvapi&) {},
+         kGrantLinkRefused, kGrantLinkRefused, {kWalk + L"\\hardlink\\other.txt"},
+         {kWalk + L"\\outside.txt"}},
+        // The real library does not enter the folder it could not write.
+        {"a symbolic link two levels down", kWalk + L"\\symlink", [](FakeAdvapi&) {},
+         kGrantLinkRefused, kGrantWriteFailed, {kWalk + L"\\symlink\\one"},
+         {kPlain, kPlain + L"\\sub", kPlain + L"\\c.txt"}},
+    };
+    const Grants grants;
+    for (const WalkRow& row : kRows) {
+        const std::string what = row.what;
+        CAPTURE(what);
+        const std::string folder = Utf8(row.folder);
+        const LONG full = grants.Full(folder);
+        CHECK(full == row.realStatus);
+        CHECK(grants.WithMask(folder, kReadAndExecute) == row.realStatus);
+
+        FakeAdvapi advapi;
+        row.arrange(advapi);
+        const size_t wasProtected = advapi.protectedDacls.count(IdentityOf(row.folder));
+        const LONG seam = advapi.Grant(folder.c_str(), kReadAndExecute);
+        CHECK(seam == row.status);
+        MESSAGE(what << ": " << folder << " -> " << full << ", through the seam " << seam
+                         << ", DACLs written " << advapi.written.size());
+        CHECK(advapi.WritesOf(row.folder).size() == 2);
+        CHECK(advapi.protectedDacls.count(IdentityOf(row.folder)) == wasProtected);
+        for (const std::wstring& path : row.written) {
+            CAPTURE(Utf8(path));
+            REQUIRE(advapi.WritesOf(path).size() == 1);
+            CHECK(advapi.WritesOf(ParentOf(path)).at(0) < advapi.WritesOf(path)[0]);
+            CHECK(AcesOf(advapi.DaclOf(path)) == InheritedFrom(advapi, path));
+        }
+        for (const std::wstring& path : row.unchanged) {
+            CAPTURE(Utf8(path));
+            CHECK(advapi.WritesOf(path).empty());
+            CHECK(AcesOf(advapi.DaclOf(path)) == Untouched());
+        }
+        CHECK(advapi.written.size() == 2 + row.written.size());
+        CHECK_FALSE(advapi.wroteNoDacl);
+        CHECK_FALSE(advapi.wroteOtherList);
+        CheckTidy(advapi);
+
+        // Granted again, the entries inherited before are replaced, not added to.
+        FakeAdvapi again;
+        row.arrange(again);
+        again.dacls = advapi.dacls;
+        again.protectedDacls = advapi.protectedDacls;
+        CHECK(again.Grant(folder.c_str(), kReadAndExecute) == row.status);
+        for (const std::wstring& path : row.written)
+            CHECK(AcesOf(again.DaclOf(path)) == InheritedFrom(again, path));
+    }
+}
+
+TEST_CASE("a file below gets the files' entry of the folder's new DACL, beside its own entries")
+{
+    FakeAdvapi advapi;
+    REQUIRE(advapi.Grant(Utf8(kPlain).c_str(), kReadAndExecute) == kGrantDone);
+    CHECK(AcesOf(advapi.DaclOf(kPlain + L"\\c.txt")) ==
+          Lines({kAdministratorsAce, AceText(kAdministratorsSid, GENERIC_ALL, INHERITED_ACE),
+                 AceText(kUsersSid, GENERIC_ALL, INHERITED_ACE)}));
+}
+
+TEST_CASE("a folder swapped for another after its own writes: the other is not walked, -6")
+{
+    const ScopedFolder folder("C:\\vk-grant\\swapped");
+    const std::string moved = "C:\\vk-grant\\moved";
+    const std::string planted = folder.Path() + "\\planted.txt";
+    FakeAdvapi advapi;
+    // Users have full control of it now; Wine lets a held folder be renamed.
+    advapi.afterSecondWrite = [&] {
+        MoveFileA(folder.Path().c_str(), moved.c_str());
+        MakeFolders(folder.Path());
+        WriteFileBytes(planted, "");
+    };
+    CHECK(advapi.Grant(folder.Path().c_str(), GENERIC_ALL) == kGrantLinkRefused);
+    CHECK(advapi.written.size() == 2);
+    CHECK(advapi.WritesOf(Widen(planted)).empty());
+    RemoveTree(moved);
 }

@@ -1,7 +1,6 @@
 // Calls one export of VKSVC.dll, bound by name, and prints its result:
-//   vksvc_call EXPORT [ARG...] [--hold] [--time]
+//   vksvc_call EXPORT [ARG...] [--hold]
 // An ARG is a number (decimal or 0x...) or, prefixed with "s:", a string.
-// With --time a second line gives how long the call took, in milliseconds.
 // With --hold the program waits, after printing, until its standard input
 // closes: a test keeps what the call created (a mutex) alive that long.
 #include <windows.h>
@@ -48,12 +47,9 @@ int main(int argc, char** argv)
     strings.reserve(argc);
     std::vector<Arg> args;
     bool hold = false;
-    bool time = false;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--hold") == 0) {
             hold = true;
-        } else if (std::strcmp(argv[i], "--time") == 0) {
-            time = true;
         } else if (std::strncmp(argv[i], "s:", 2) == 0) {
             strings.emplace_back(argv[i] + 2);
             args.push_back(reinterpret_cast<Arg>(strings.back().c_str()));
@@ -61,12 +57,8 @@ int main(int argc, char** argv)
             args.push_back(std::strtoul(argv[i], nullptr, 0));
         }
     }
-    const DWORD start = GetTickCount();
     const LONG result = Invoke(function, args);
-    const DWORD took = GetTickCount() - start;
     std::printf("%ld\n", result);
-    if (time)
-        std::printf("%lu ms\n", took);
     std::fflush(stdout);
     if (hold) {
         char c;

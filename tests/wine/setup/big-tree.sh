@@ -4,8 +4,7 @@
 # Windows program. No ini file names it: a test writes one when it wants
 # the applications' grant to reach it.
 # usage: big-tree.sh PREFIX
-#   VK_TREE_FILES  how many files (default 4000); scripts/measure.sh times
-#                  the grant of 20,000
+#   VK_TREE_FILES  how many files (default 4000)
 set -euo pipefail
 files=${VK_TREE_FILES:-4000}
 tree="$1/drive_c/vktree"

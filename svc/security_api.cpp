@@ -1,0 +1,89 @@
+#include "security_api.h"
+
+#include <cstddef>
+
+namespace {
+
+struct BoundFunction {
+    const char* name;
+    std::size_t offset;
+};
+
+#define VK_BOUND(name, member) {name, offsetof(SecurityApi, member)}
+const BoundFunction kFunctions[] = {
+    VK_BOUND("GetKernelObjectSecurity", getObjectSecurity),
+    VK_BOUND("BuildExplicitAccessWithNameA", buildExplicitAccess),
+    VK_BOUND("SetEntriesInAclA", setEntriesInAcl),
+    VK_BOUND("SetKernelObjectSecurity", setObjectSecurity),
+    VK_BOUND("CreatePrivateObjectSecurityEx", createPrivateObjectSecurityEx),
+    VK_BOUND("DestroyPrivateObjectSecurity", destroyPrivateObjectSecurity),
+    VK_BOUND("InitializeSecurityDescriptor", initializeSecurityDescriptor),
+    VK_BOUND("GetSecurityDescriptorDacl", getSecurityDescriptorDacl),
+    VK_BOUND("SetSecurityDescriptorDacl", setSecurityDescriptorDacl),
+    VK_BOUND("GetSecurityDescriptorControl", getSecurityDescriptorControl),
+    VK_BOUND("SetSecurityDescriptorControl", setSecurityDescriptorControl),
+};
+#undef VK_BOUND
+
+// A self-relative descriptor holds at most an owner, a group and two lists
+// of at most 64 KB each.
+const DWORD kLargestDescriptor = 3 * 65536;
+
+} // namespace
+
+bool SecurityApi::Bind(const LoadedLibrary& advapi)
+{
+    for (const BoundFunction& function : kFunctions) {
+        FARPROC address = advapi.Function<FARPROC>(function.name);
+        if (address == nullptr)
+            return false;
+        *reinterpret_cast<FARPROC*>(reinterpret_cast<char*>(this) + function.offset) = address;
+    }
+    return true;
+}
+
+DescriptorBuffer::~DescriptorBuffer()
+{
+    if (block_ != nullptr)
+        HeapFree(GetProcessHeap(), 0, block_);
+}
+
+bool DescriptorBuffer::Grow(DWORD size)
+{
+    if (size <= size_)
+        return true;
+    if (size > kLargestDescriptor)
+        return false;
+    void* grown = HeapAlloc(GetProcessHeap(), 0, size);
+    if (grown == nullptr)
+        return false;
+    if (block_ != nullptr)
+        HeapFree(GetProcessHeap(), 0, block_);
+    block_ = grown;
+    size_ = size;
+    return true;
+}
+
+bool DescriptorBuffer::Read(const SecurityApi& api, HANDLE object,
+                            SECURITY_INFORMATION information)
+{
+    if (!Grow(1024))
+        return false;
+    for (;;) {
+        DWORD needed = 0;
+        if (api.getObjectSecurity(object, information, block_, size_, &needed))
+            return true;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= size_ || !Grow(needed))
+            return false;
+    }
+}
+
+PACL DaclOf(const SecurityApi& api, PSECURITY_DESCRIPTOR descriptor)
+{
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!api.getSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present)
+        return nullptr;
+    return dacl;
+}
