@@ -1,5 +1,7 @@
 #include "worker_call.h"
 
+#include "kernel_handle.h"
+
 #include <windows.h>
 
 #include <exception>
@@ -23,28 +25,6 @@ unsigned __stdcall RunJob(void* argument)
     }
     return 0;
 }
-
-// Owns the worker's thread handle.
-class ThreadHandle {
-public:
-    explicit ThreadHandle(Job& job)
-        // The worker calls the C runtime (strings, exceptions): _beginthreadex
-        // gives it the runtime's per-thread state, CreateThread would not.
-        : handle_(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunJob, &job, 0, nullptr)))
-    {
-    }
-    ~ThreadHandle()
-    {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-    }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // Dispatches every message that waits. MsgWaitForMultipleObjects wakes only
 // for messages that arrive after the last look at the queue, so each
@@ -88,8 +68,11 @@ void CallOnWorker(void (*work)(void*), void* context)
 {
     Job job = {work, context, nullptr};
     {
-        ThreadHandle thread(job);
-        if (thread.Get() == nullptr)
+        // The worker calls the C runtime (strings, exceptions): _beginthreadex
+        // gives it the runtime's per-thread state, CreateThread would not.
+        KernelHandle thread(
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunJob, &job, 0, nullptr)));
+        if (!thread.IsOpen())
             RunJob(&job); // no thread to be had: on this one, as a short call would
         else
             WaitDispatching(thread.Get());
