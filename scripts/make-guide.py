@@ -41,6 +41,10 @@ pre {{ background: #f4f4f4; border: 1px solid #c0c0c0; padding: 6px; }}
 blockquote {{ border-left: 4px solid #c0c0c0; margin: 0.5em 0; padding: 0 1em; }}
 img {{ border: 1px solid #c0c0c0; }}
 hr {{ border: 0; border-top: 1px solid #c0c0c0; height: 1px; }}
+table.messages {{ width: 100%; }}
+th.message, td.message {{ width: 25%; }}
+th.meaning, td.meaning {{ width: 30%; }}
+th.kind, td.kind {{ white-space: nowrap; }}
 </style>
 </head>
 <body>
@@ -83,6 +87,30 @@ def number_headings(body):
     return re.sub(r'href="#([^"]*)"', link, body)
 
 
+# The message tables' columns, by their heading: a type such as 「エラー（×）」
+# stays on one line, and the message and its meaning get the width they need
+# instead of the widest cell taking it all.
+COLUMN_CLASSES = {"メッセージ": "message", "種類": "kind", "意味": "meaning"}
+
+
+def mark_message_tables(body):
+    def table(match):
+        rows = re.findall(r"<tr>.*?</tr>", match.group(0), re.S)
+        headings = re.findall(r"<th>(.*?)</th>", rows[0], re.S) if rows else []
+        classes = [COLUMN_CLASSES.get(heading, "") for heading in headings]
+        if "message" not in classes:
+            return match.group(0)
+        def row(row_match):
+            cells = iter(classes)
+            def cell(cell_match):
+                name = next(cells, "")
+                return "<%s%s>" % (cell_match.group(1), ' class="%s"' % name if name else "")
+            return re.sub(r"<(t[hd])>", cell, row_match.group(0))
+        marked = re.sub(r"<tr>.*?</tr>", row, match.group(0), flags=re.S)
+        return marked.replace("<table>", '<table class="messages">', 1)
+    return re.sub(r"<table>.*?</table>", table, body, flags=re.S)
+
+
 def copy_pictures(body, source_dir, out_dir):
     for src in sorted(set(re.findall(r'<img src="([^"]*)"', body))):
         name = urllib.parse.unquote(src)
@@ -103,7 +131,7 @@ def main():
                                    check=True, stdout=subprocess.PIPE).stdout.decode("utf-8")
     except FileNotFoundError:
         fail("cmark-gfm is missing: run scripts/install-deps.sh")
-    body = number_headings(converted.replace(" />", ">"))
+    body = mark_message_tables(number_headings(converted.replace(" />", ">")))
     title = re.search(r"<h1[^>]*>(.*?)</h1>", body)
     if not title:
         fail("the guide has no title")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release archive: the given files side by side, in the order given
 # (a folder gives the files in it, by name), followed by SHA256SUMS.txt with
-# their checksums (sha256sum's format).
+# their checksums (sha256sum's format, in CP932 with CR LF line ends, so that
+# Notepad of every Japanese Windows shows one file a line with its name).
 #   make-release.sh ARCHIVE.zip FILE_OR_FOLDER...
 #   SOURCE_DATE_EPOCH     time stamp of every entry (default: the time of the
 #                         checked-out commit)
@@ -75,7 +76,11 @@ if [ -n "$signing" ]; then
         case ${name,,} in *.exe | *.dll) sign "$stage/$name" ;; esac
     done
 fi
-(cd "$stage" && sha256sum -- "${names[@]}" >SHA256SUMS.txt)
+# Notepad before Windows 10 1809 shows LF-only text as one line, and reads a
+# file without a byte order mark in the local code page: CP932 on the Windows
+# this toolkit needs, the code page the archive's names are stored in too.
+(cd "$stage" && sha256sum -- "${names[@]}" | sed 's/$/\r/' | iconv -f UTF-8 -t CP932 >SHA256SUMS.txt) ||
+    { echo "make-release: cannot write SHA256SUMS.txt (a name without a CP932 form?)" >&2; exit 1; }
 names+=(SHA256SUMS.txt)
 
 # Every entry is described, not taken from the disk: one time stamp and no

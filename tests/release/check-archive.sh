@@ -3,7 +3,9 @@
 # guide's page with every picture it shows, and SHA256SUMS.txt; the binaries
 # are the tested ones of the build, byte for byte; the checksums are theirs;
 # every name is stored as a Japanese Windows' zip folder reads it (CP932, not
-# marked UTF-8, no Unicode name beside it); the same files make the same
+# marked UTF-8, no Unicode name beside it); SHA256SUMS.txt is text that
+# Notepad of any Japanese Windows shows line by line (CP932, every line ended
+# by CR LF); the same files make the same
 # archive again; and given a certificate, the script signs the three binaries
 # over exactly the tested bytes.
 #   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE
@@ -62,10 +64,19 @@ while IFS= read -r picture; do
     [ -f "out/$picture" ] || fail "$page shows $picture, which the archive lacks"
 done <pictures
 
-listed=$(sed 's/^[0-9a-f]\{64\}  //' out/SHA256SUMS.txt | sort)
+# As sha256sum reads it: LF line ends, the names in this machine's UTF-8.
+sums_here() {
+    local sums=$1
+    [ "$(tail -c 2 "$sums" | od -An -tx1 | tr -d ' ')" = 0d0a ] || fail "$sums does not end with CR LF"
+    [ "$(grep -c $'\r$' "$sums")" = "$(wc -l <"$sums")" ] || fail "$sums has a line without CR LF"
+    ! grep -q $'\r.' "$sums" || fail "$sums has a CR inside a line"
+    tr -d '\r' <"$sums" | iconv -f CP932 -t UTF-8 || fail "$sums is not CP932"
+}
+sums_here out/SHA256SUMS.txt >out/SHA256SUMS.lf
+listed=$(sed 's/^[0-9a-f]\{64\}  //' out/SHA256SUMS.lf | sort)
 [ "$listed" = "$(printf '%s\n' "${shipped[@]}" | sort)" ] ||
     fail "SHA256SUMS.txt lists:"$'\n'"$listed"
-(cd out && sha256sum --check --strict --quiet SHA256SUMS.txt) || fail "SHA256SUMS.txt is wrong"
+(cd out && sha256sum --check --strict --quiet SHA256SUMS.lf) || fail "SHA256SUMS.txt is wrong"
 
 # The same files, with other times and modes, archived at another time in
 # another time zone, make the same bytes.
@@ -88,7 +99,8 @@ pass=$password openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 
 [ -z "$(ls refused.zip* 2>/dev/null)" ] || fail "a failed signing left $(ls refused.zip*) behind"
 VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=$password "$make_release" signed.zip "${binaries[@]/#/$bin/}" "$guide_dir"
 mkdir signed && bsdtar -C signed --options zip:hdrcharset=CP932 -xf signed.zip
-(cd signed && sha256sum --check --strict --quiet SHA256SUMS.txt) || fail "the signed archive's SHA256SUMS.txt is wrong"
+sums_here signed/SHA256SUMS.txt >signed/SHA256SUMS.lf
+(cd signed && sha256sum --check --strict --quiet SHA256SUMS.lf) || fail "the signed archive's SHA256SUMS.txt is wrong"
 
 # The Authenticode digest of an unsigned program, computed here and not by
 # osslsigncode: SHA-256 over the whole file but the two header fields that
