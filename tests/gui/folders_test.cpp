@@ -134,7 +134,7 @@ TEST_CASE("closing the window any way ends the program as the close button does"
     }
 }
 
-TEST_CASE("a VKSVC.dll without the grant is named at the press of 実行, and the utility ends")
+TEST_CASE("a VKSVC.dll without the grant is named at the press of the grant button, and the utility ends")
 {
     // The grant runs on a worker thread: its error must still reach the
     // window's report, not end the program silently.
