@@ -6,6 +6,9 @@
 #include "basCommon.h"
 #include "basRegistry.h"
 #include "basXPCommon.h"
+#include "busy_button.h"
+#include "busy_window.h"
+#include "dialog_keys.h"
 #include "form_window.h"
 #include "history_view.h"
 #include "message_box.h"
@@ -296,10 +299,7 @@ void FrmMain::AskForRestart()
 void FrmMain::CmdVESKA_Click()
 {
     DisabledWhileRunning busy(Control(kCmdVESKA));
-    {
-        BusyCursor hourglass;
-        RunSetVeskaFolder();
-    }
+    RunWhileBusy(window_, [] { RunSetVeskaFolder(); });
     ShowMessage(window_, kSettingDone, MB_OK);
 }
 

@@ -5,6 +5,9 @@
 #include "app_text.h"
 #include "basCommon.h"
 #include "basXPCommon.h"
+#include "busy_button.h"
+#include "busy_window.h"
+#include "dialog_keys.h"
 #include "form_window.h"
 #include "message_box.h"
 #include "run_time_error.h"
@@ -277,11 +280,10 @@ void FrmOption::CmdOK_Click()
         return;
     }
     Long32 status;
-    {
-        BusyCursor hourglass;
+    RunWhileBusy(window_, [&] {
         std::wstring path = folder;
         status = GrantUsersFullControl(path);
-    }
+    });
     if (status != 0) {
         ShowMessage(window_, kSettingFailed, MB_OK);
         return;

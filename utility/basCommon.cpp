@@ -266,6 +266,20 @@ void RemoveCurrentDirectoryFromDllSearch()
         setDirectory(L""); // Wine ignores this one; Windows does not
 }
 
+void SetShutdownBlockReason(HWND mainWindow, const wchar_t* reason)
+{
+    using Fn = BOOL(WINAPI*)(HWND, LPCWSTR);
+    if (const auto create = BoundFunctionIfPresent<Fn>(Api::ShutdownBlockReasonCreate))
+        create(mainWindow, reason);
+}
+
+void ClearShutdownBlockReason(HWND mainWindow)
+{
+    using Fn = BOOL(WINAPI*)(HWND);
+    if (const auto destroy = BoundFunctionIfPresent<Fn>(Api::ShutdownBlockReasonDestroy))
+        destroy(mainWindow);
+}
+
 Status16 RestartWindows(Status16 mode)
 {
     OSVERSIONINFOA version;

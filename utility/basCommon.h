@@ -5,6 +5,8 @@
 
 #include "vb_types.h"
 
+#include <windows.h>
+
 #include <string>
 
 std::wstring GetWindowsDir();          // without a trailing backslash
@@ -22,6 +24,12 @@ std::wstring LogonSessionId();
 // never load a VKSVC.dll that merely lies in a downloads folder. Does
 // nothing on a Windows that offers neither way.
 void RemoveCurrentDirectoryFromDllSearch();
+
+// Gives Windows (Vista and later) the reason why a sign-out or restart has
+// to wait, and takes it back; `mainWindow` answers WM_QUERYENDSESSION with
+// FALSE meanwhile. Nothing happens on older Windows.
+void SetShutdownBlockReason(HWND mainWindow, const wchar_t* reason);
+void ClearShutdownBlockReason(HWND mainWindow);
 
 // Modes of RestartWindows.
 constexpr Status16 kShutdown = 1;

@@ -43,6 +43,8 @@ constexpr Entry kEntries[] = {
     {Api::IsWow64Process, kKernel, "IsWow64Process"},
     {Api::SetDefaultDllDirectories, kKernel, "SetDefaultDllDirectories"},
     {Api::SetDllDirectoryW, kKernel, "SetDllDirectoryW"},
+    {Api::ShutdownBlockReasonCreate, kUser, "ShutdownBlockReasonCreate"},
+    {Api::ShutdownBlockReasonDestroy, kUser, "ShutdownBlockReasonDestroy"},
     {Api::RegDeleteKeyExA, kAdvapi, "RegDeleteKeyExA"},
 };
 

@@ -39,6 +39,8 @@ enum class Api {
     IsWow64Process,           // XP SP2 and later
     SetDefaultDllDirectories, // Windows 8, or 7 and Vista with the 2011 loader update
     SetDllDirectoryW,         // XP SP1 and later
+    ShutdownBlockReasonCreate, // Vista and later
+    ShutdownBlockReasonDestroy,
     // Bound with Bind, but only under WOW64: every 64-bit Windows has it.
     RegDeleteKeyExA,
     Count

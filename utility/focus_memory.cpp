@@ -27,13 +27,13 @@ HWND FirstTabStop(HWND window)
     return found;
 }
 
+} // namespace
+
 HWND FocusedControl(HWND window)
 {
     HWND focus = GetFocus();
     return focus != nullptr && IsChild(window, focus) ? focus : nullptr;
 }
-
-} // namespace
 
 void SaveFocus(HWND window)
 {
@@ -46,6 +46,15 @@ void SaveFocus(HWND window)
 void RememberFocus(HWND window, HWND control)
 {
     SetPropW(window, kFocusProperty, control);
+}
+
+void GiveFocusBack(HWND control)
+{
+    HWND window = GetAncestor(control, GA_ROOT);
+    if (GetActiveWindow() == window)
+        SetFocus(control);
+    else
+        RememberFocus(window, control);
 }
 
 void ForgetFocus(HWND window)

@@ -15,4 +15,9 @@ void KeepFocusAcrossActivation(HWND window, WPARAM activation);
 // disabling takes the focus away before the window is deactivated.
 void SaveFocus(HWND window);
 void RememberFocus(HWND window, HWND control);
+// Gives the focus back to `control` once it can take it again: now when its
+// window is the active one, else when the window is activated.
+void GiveFocusBack(HWND control);
+// The control of `window` that has the focus; null when none has.
+HWND FocusedControl(HWND window);
 void ForgetFocus(HWND window);

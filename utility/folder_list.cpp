@@ -209,7 +209,9 @@ void FolderList::Draw(const DRAWITEMSTRUCT& item) const
     if (item.itemID == static_cast<UINT>(-1) || item.itemID >= entries_.size())
         return;
     const Entry& entry = entries_[item.itemID];
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    // Disabled while a grant runs: grey, as a standard list draws itself.
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    const bool selected = !disabled && (item.itemState & ODS_SELECTED) != 0;
     HDC dc = item.hDC;
     FillRect(dc, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
 
@@ -221,7 +223,7 @@ void FolderList::Draw(const DRAWITEMSTRUCT& item) const
     RECT text = item.rcItem;
     text.left = x + icon.cx + margin_;
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     DrawTextW(dc, entry.name.c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     if (item.itemState & ODS_FOCUS)
         DrawFocusRect(dc, &item.rcItem);

@@ -1,10 +1,11 @@
-// What the utility's two windows share: their window class, the procedure
-// that hands every message to the form object (and keeps the focus across
-// a change of the active window), the keys of a dialog, and the button that
-// stays disabled while its handler runs.
+// What the utility's two windows share: their window class and the
+// procedure that hands every message to the form object (and keeps the
+// focus across a change of the active window).
 #pragma once
 
 #include "busy_cursor.h"
+#include "busy_window.h"
+#include "dialog_keys.h"
 #include "focus_memory.h"
 #include "run_time_error.h"
 
@@ -14,25 +15,11 @@
 // and the 3-D face colour behind the controls.
 void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure);
 
-// Push buttons look as a dialog's do: the focused one is drawn as the
-// default (the one Enter presses), and `defaultButton` (may be null) when
-// the focus is on no button. Called with the buttons' focus notifications.
-void ShowDefaultButton(HWND window, HWND defaultButton);
-void FollowButtonFocus(HWND window, HWND control, int notification, HWND defaultButton);
-
-// Enter and Esc, as dialog boxes take them, unless the focused control
-// wants the key itself (an open drop-down list): Enter presses the focused
-// push button, else `defaultButton` when it can be pressed; Esc is the
-// window's cancel (WM_COMMAND IDCANCEL). True when the key was taken.
-bool TranslateDialogKey(HWND window, const MSG& message, HWND defaultButton);
-bool IsKeyDown(const MSG& message, WPARAM key);
-// Presses a button as a click does: the form hears BN_CLICKED.
-void PressButton(HWND button);
-
 // The window procedure of the class of `Form`. The Form object passed to
 // CreateWindowExW receives its window in `window_` and every message in
 // HandleMessage; an error that a handler raises is reported and ends the
-// program. While a form is busy, the pointer stays the hourglass.
+// program. While a form is busy, the pointer stays the hourglass and no form
+// hears what BusyWindow drops.
 // `Form::DefaultButton()` names the button Enter presses when the focus is
 // on no button (null for none).
 template <typename Form>
@@ -46,6 +33,9 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (form == nullptr)
         return DefWindowProcW(window, message, wParam, lParam);
+    LRESULT dropped = 0;
+    if (BusyWindow::Drops(message, wParam, dropped))
+        return dropped;
     switch (message) {
     case WM_SETCURSOR:
         if (!BusyCursor::IsBusy())
@@ -70,17 +60,3 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     RunHandler(window, [&] { result = form->HandleMessage(window, message, wParam, lParam); });
     return result;
 }
-
-// Disables a button for as long as its handler runs. A button that had the
-// focus gets it back once it is enabled again (a disabled control loses it).
-class DisabledWhileRunning {
-public:
-    explicit DisabledWhileRunning(HWND button);
-    ~DisabledWhileRunning();
-    DisabledWhileRunning(const DisabledWhileRunning&) = delete;
-    DisabledWhileRunning& operator=(const DisabledWhileRunning&) = delete;
-
-private:
-    HWND button_;
-    bool hadFocus_;
-};

@@ -1,30 +1,9 @@
 #include "history_view.h"
 
 #include "ansi_argument.h"
+#include "kernel_handle.h"
 
 #include <windows.h>
-
-namespace {
-
-// Owns one file handle.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
-
-} // namespace
 
 std::wstring BuildHistoryText(const std::string& logBytes)
 {
@@ -47,7 +26,7 @@ std::wstring BuildHistoryText(const std::string& logBytes)
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
         return false;

@@ -1,103 +1,19 @@
 // Whether each text of the utility's two windows fits its control, with the
 // font the window uses at the screen's DPI: starts VK_UTL.exe (beside this
 // program), opens the folder dialog, and for every label, check box and
-// button prints the control's size beside its text's extent (DrawTextW,
-// DT_CALCRECT | DT_WORDBREAK at the width the text gets). A figure for the
-// notes, not a test: it flags what does not fit and always exits 0.
+// button prints the control's size beside its text's extent (text_fit.h).
+// A figure for the notes: it flags what does not fit and always exits 0
+// (the layout tests assert it).
 #include "FrmMain_ids.h"
 #include "FrmOption_ids.h"
 #include "form_layout.h"
+#include "text_fit.h"
 #include "ui_driver.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
-
-enum class Kind { Label, CheckBox, Button };
-
-struct Checked {
-    int id;
-    const char* name;
-    Kind kind;
-    int fontSize;
-};
-
-const Checked kMain[] = {
-    {kLblFont, "lblFont", Kind::Label, kFormFontSize},
-    {kChkFont, "chkFont", Kind::CheckBox, kFormFontSize},
-    {kLblMode, "lblMode", Kind::Label, kFormFontSize},
-    {kCmdOK_FONT, "CmdOK_FONT", Kind::Button, kFormFontSize},
-    {kLblVESKA, "lblVESKA", Kind::Label, kFormFontSize},
-    {kCmdVESKA, "CmdVESKA", Kind::Button, kFormFontSize},
-    {kLblOption, "lblOption", Kind::Label, kFormFontSize},
-    {kCmdView, "CmdView", Kind::Button, kFormFontSize},
-    {kCmdAdd, "cmdAdd", Kind::Button, kFormFontSize},
-    {kCmdExit, "CmdExit", Kind::Button, kFormFontSize},
-};
-
-const Checked kDialog[] = {
-    {kLblACL, "lblACL", Kind::Label, kSmallFontSize},
-    {kCmdOK, "CmdOK", Kind::Button, kFormFontSize},
-    {kCmdClose, "CmdClose", Kind::Button, kFormFontSize},
-};
-
-// The width a control leaves its text: a check box loses its box and the
-// gap after it, a button its raised edges.
-int TextWidth(Kind kind, int controlWidth)
-{
-    switch (kind) {
-    case Kind::CheckBox:
-        return controlWidth - GetSystemMetrics(SM_CXMENUCHECK) - GetSystemMetrics(SM_CXEDGE);
-    case Kind::Button:
-        return controlWidth - 4 * GetSystemMetrics(SM_CXEDGE);
-    case Kind::Label:
-        break;
-    }
-    return controlWidth;
-}
-
-template <size_t N>
-int Report(const char* windowName, HWND window, const Checked (&controls)[N], const FormFonts& fonts)
-{
-    int misfits = 0;
-    HDC dc = CreateCompatibleDC(nullptr);
-    for (const Checked& control : controls) {
-        HWND handle = vkui::FindControl(window, control.id);
-        RECT place;
-        GetWindowRect(handle, &place);
-        const int width = place.right - place.left;
-        const int height = place.bottom - place.top;
-        const std::wstring text = vkui::WindowText(handle);
-        HGDIOBJ previous = SelectObject(dc, fonts.For(control.fontSize));
-        TEXTMETRICW metrics = {};
-        GetTextMetricsW(dc, &metrics);
-        RECT extent = {0, 0, TextWidth(control.kind, width), 0};
-        DrawTextW(dc, text.c_str(), -1, &extent, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-        SelectObject(dc, previous);
-        const int textHeight = extent.bottom - extent.top;
-        const bool fits =
-            text.empty() || (extent.right <= TextWidth(control.kind, width) && textHeight <= height);
-        misfits += fits ? 0 : 1;
-        std::printf("%-9s %-11s control %4d x %3d  text %4d x %3d  %2d line(s)  %s\n", windowName,
-                    control.name, width, height, static_cast<int>(extent.right), textHeight,
-                    metrics.tmHeight > 0 ? textHeight / static_cast<int>(metrics.tmHeight) : 0,
-                    fits ? "fits" : "DOES NOT FIT");
-    }
-    DeleteDC(dc);
-    return misfits;
-}
-
-std::wstring FaceOf(const FormFonts& fonts)
-{
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, fonts.For(kFormFontSize));
-    wchar_t face[LF_FACESIZE] = {};
-    GetTextFaceW(dc, LF_FACESIZE, face);
-    SelectObject(dc, previous);
-    DeleteDC(dc);
-    return face;
-}
 
 std::string Utf8(const std::wstring& text)
 {
@@ -112,8 +28,6 @@ std::string Utf8(const std::wstring& text)
 int main()
 {
     vkui::BecomeDpiAware();
-    const TwipsScale scale;
-    const FormFonts fonts(scale);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring utility = self;
@@ -130,11 +44,15 @@ int main()
     PostMessageW(vkui::FindControl(main, kCmdAdd), BM_CLICK, 0, 0);
     HWND dialog = vkui::WaitForWindow(program, {L"", VK_UTL_OPTION_CLASS});
 
-    std::printf("text fit at %d DPI, the windows' font drawn with %s\n", scale.DpiY(),
-                Utf8(FaceOf(fonts)).c_str());
-    int misfits = Report("FrmMain", main, kMain, fonts);
-    if (dialog != nullptr)
-        misfits += Report("FrmOption", dialog, kDialog, fonts);
+    std::printf("text fit at %d DPI, the windows' font drawn with %s\n", TwipsScale().DpiY(),
+                Utf8(gui::FormFontFace()).c_str());
+    int misfits = 0;
+    for (const gui::TextFit& fit : gui::MeasureTextFit(main, dialog)) {
+        misfits += fit.fits ? 0 : 1;
+        std::printf("%-9s %-11s control %4d x %3d  text %4d x %3d  %2d line(s)  %s\n", fit.window,
+                    fit.control, fit.width, fit.height, fit.textWidth, fit.textHeight, fit.lines,
+                    fit.fits ? "fits" : "DOES NOT FIT");
+    }
     std::printf("%d text(s) do not fit\n", misfits);
     if (dialog != nullptr)
         PostMessageW(dialog, WM_CLOSE, 0, 0);

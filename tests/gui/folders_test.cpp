@@ -76,12 +76,15 @@ TEST_CASE("the grant on the applications' folders, followed by the history view"
 {
     vktest::RemoveTree(LogPath());
     vktest::ScopedFolder commonData("C:\\VESKADAT");
+    // A data folder of 4,000 files (big-tree.sh): its grant runs for seconds.
+    vktest::ScopedFile application(vktest::WindowsDir() + "\\appRC02.ini", "[DIR]\r\nDB_DIR=C:\\vktree\r\n");
     MainWindow main;
     REQUIRE(main.window != nullptr);
     CHECK(Caption(main[kLblVESKA]) == kFoldersFound);
     REQUIRE(IsShown(main[kCmdVESKA]));
 
-    const vkui::MessageBoxContent done = main.Press(kCmdVESKA);
+    const vkui::MessageBoxContent done =
+        main.utility.GrantWhileAlive(main.window, main[kCmdVESKA], main[kCmdExit]);
     CHECK(done.text == L"設定処理は終了しました。");
     CHECK(done.icon == BoxIcon::None);
     for (int i = 0; i < 200 && !IsEnabled(main[kCmdVESKA]); ++i)
@@ -90,9 +93,15 @@ TEST_CASE("the grant on the applications' folders, followed by the history view"
     CHECK(IsShown(main[kCmdVESKA]));
     CHECK(Caption(main[kLblVESKA]) == kFoldersFound);
 
+    // Under Wine the files in the tree's folder count as not written.
+    const std::vector<vktest::IniEntry> entries = vktest::IniEntries(LogPath(), "アクセス権追加フォルダ一覧");
+    REQUIRE(entries.size() == 3);
+    CHECK(entries[0].key == "C:\\vktree");
+    CHECK(entries[0].value.rfind("財務OrvikVasto", 0) == 0);
     const vkui::MessageBoxContent history = main.Press(kCmdView);
     CHECK(history.icon == BoxIcon::Information);
-    CHECK(history.text == L"[アクセス権追加フォルダ一覧]\r\n\r\n"
+    CHECK(history.text == L"[アクセス権追加フォルダ一覧]\r\n\r\nC:\\vktree=" + vktest::Widen(entries[0].value) +
+                          L"\r\n\r\n"
                           L"C:\\VESKADAT=VESKA共通情報\r\n\r\n"
                           L"C:\\VESKAEX=VESKA財務EX連動\r\n\r\n");
     vktest::RemoveTree("C:\\VESKAEX");
@@ -123,4 +132,22 @@ TEST_CASE("closing the window any way ends the program as the close button does"
         PostMessageW(main.window, WM_SYSCOMMAND, SC_CLOSE, 0);
         CHECK(main.utility.ExitCode() == 0);
     }
+}
+
+TEST_CASE("a VKSVC.dll without the grant is named at the press of the grant button, and the utility ends")
+{
+    // The grant runs on a worker thread: its error must still reach the
+    // window's report, not end the program silently.
+    const std::wstring folder = vktest::Widen(vktest::ProgramDir()) + L"\\gui_vksvc_without_grants";
+    REQUIRE(CopyFileW(UtilityPath().c_str(), (folder + L"\\VK_UTL.exe").c_str(), FALSE));
+    vkui::StartOptions options;
+    options.program = folder + L"\\VK_UTL.exe";
+    UtilitySession utility(options);
+    HWND window = utility.WaitForMainWindow();
+    REQUIRE(window != nullptr);
+    Click(Control(window, kCmdVESKA));
+    const vkui::MessageBoxContent box = utility.AnswerMessageBox();
+    CHECK(box.text == L"実行時エラー '453':\r\n\r\nDLL エントリ ポイント SetVeskaFolder が VKSVC.dll に見つかりません。");
+    CHECK(box.icon == BoxIcon::Error);
+    CHECK(utility.ExitCode() == 2);
 }

@@ -3,6 +3,7 @@
 // areas, where each control stands inside its frame, and the keyboard order.
 #include "FrmMain_ids.h"
 #include "FrmOption_ids.h"
+#include "text_fit.h"
 #include "utility_session.h"
 #include "window_dc.h"
 
@@ -170,6 +171,13 @@ TEST_CASE("both windows stand where the layout puts them, in twips converted at 
     layout.CheckClientArea(dialog, 7770, 4110);
     layout.CheckPlacements(dialog, kDialogPlacements);
     CheckKeyboardOrder(dialog, {kCmbDrive, kTxtDir, kDir1, kCmdOK, kCmdClose});
+    // Every text shows whole in the windows' font: a font a pixel too tall
+    // pushes lblFont's last line out of sight.
+    for (const TextFit& fit : MeasureTextFit(main, dialog)) {
+        const std::string name = std::string(fit.window) + " " + fit.control;
+        CHECK_MESSAGE(fit.fits, name << ": text " << fit.textWidth << " x " << fit.textHeight << " in "
+                                     << fit.width << " x " << fit.height);
+    }
     // The folder list's rows hold the system's small icons at this DPI.
     DWORD_PTR rowHeight = 0;
     SendMessageTimeoutW(Control(dialog, kDir1), LB_GETITEMHEIGHT, 0, 0, SMTO_ABORTIFHUNG, 5000,

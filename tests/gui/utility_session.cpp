@@ -5,6 +5,18 @@
 
 namespace gui {
 
+namespace {
+
+// Whether `window` answers `message` within half a second.
+bool AnswersAtOnce(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 500,
+                               result != nullptr ? result : &ignored) != 0;
+}
+
+} // namespace
+
 std::wstring UtilityPath()
 {
     wchar_t path[MAX_PATH] = {};
@@ -44,6 +56,39 @@ vkui::MessageBoxContent UtilitySession::AnswerMessageBox(int buttonId)
 bool UtilitySession::MessageBoxAppears(DWORD milliseconds)
 {
     return vkui::WaitForMessageBox(program_, milliseconds) != nullptr;
+}
+
+vkui::MessageBoxContent UtilitySession::GrantWhileAlive(HWND window, HWND button, HWND otherButton)
+{
+    Click(button);
+    REQUIRE(vkui::WaitUntil([&] { return !IsEnabled(button); }));
+    const DWORD start = GetTickCount();
+    CHECK(AnswersAtOnce(main_, WM_NULL, 0, 0));
+    MESSAGE("while the grant runs the main window answers in " << GetTickCount() - start << " ms");
+    // Windows calls a window hung only after 5 s without a look at its
+    // queue: the answer above is the sharper check.
+    CHECK_FALSE(IsHungAppWindow(main_));
+
+    // Sent, not posted: each one is handled before the next step.
+    CHECK(AnswersAtOnce(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                        reinterpret_cast<LPARAM>(button)));
+    CHECK(AnswersAtOnce(window, WM_SYSCOMMAND, SC_CLOSE, 0));
+    for (HWND closed : {window, main_})
+        CHECK(AnswersAtOnce(closed, WM_CLOSE, 0, 0));
+    CHECK(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == window; }));
+    vkui::PressKey(VK_ESCAPE);
+    Sleep(300);
+    DWORD_PTR mayEnd = TRUE;
+    CHECK(AnswersAtOnce(main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, &mayEnd));
+    CHECK(mayEnd == FALSE);
+    // Still busy: every step above came while the grant ran.
+    CHECK_FALSE(IsEnabled(otherButton));
+
+    const vkui::MessageBoxContent box = AnswerMessageBox();
+    CHECK_FALSE(MessageBoxAppears(1000));
+    CHECK(IsWindow(window));
+    CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(window) == button; }));
+    return box;
 }
 
 DWORD UtilitySession::ExitCode(DWORD milliseconds)

@@ -34,6 +34,16 @@ public:
     // Whether a message box shows up within `milliseconds`.
     bool MessageBoxAppears(DWORD milliseconds);
 
+    // Presses `button` of `window` (the main window or the folder dialog)
+    // to start a grant that lasts some seconds, and checks while it runs
+    // that the main window answers at once and is not hung, that a second
+    // press, a close (the close box, WM_CLOSE, Esc) and the end of the
+    // session are refused, and that every other button of `window` is
+    // disabled (`otherButton` one of them); afterwards, that the focus is
+    // back on `button`. Returns the message that follows the grant,
+    // answered, and checks that no other follows.
+    vkui::MessageBoxContent GrantWhileAlive(HWND window, HWND button, HWND otherButton);
+
     // The process's exit code once it ended (kNoExit when it still runs).
     DWORD ExitCode(DWORD milliseconds = vkui::kDefaultWait);
 

@@ -59,7 +59,8 @@ const LibraryFunctions kWindows2000[] = {
      "SetDlgItemTextW SetFocus SetForegroundWindow SetTimer SetWindowLongW SetWindowPos "
      "SetWindowTextW ShowWindow SystemParametersInfoW TranslateMessage UnregisterClassW "
      "UpdateWindow wsprintfA wsprintfW DrawFocusRect GetAncestor GetPropW SetPropW RemovePropW SetActiveWindow "
-     "GetActiveWindow MonitorFromWindow GetMonitorInfoW RedrawWindow"},
+     "GetActiveWindow MonitorFromWindow GetMonitorInfoW RedrawWindow MsgWaitForMultipleObjects "
+     "GetSystemMenu EnableMenuItem"},
     {"GDI32.dll",
      "BitBlt CreateBitmap CreateCompatibleBitmap CreateCompatibleDC CreateDIBSection "
      "CreateFontIndirectW CreateFontW CreateSolidBrush DeleteDC DeleteObject GetDeviceCaps "
