@@ -3,12 +3,11 @@
 # tables, the utility's start-up time beside a minimal window program's
 # (median of 20 starts each, and their ratio), the time to build the history
 # text of a 10,000-line log, the grant of a tree beside a bare walk of it,
-# whether each text of the two windows fits its
-# control at 96, 120 and 144 DPI (ＭＳ Ｐゴシック drawn with Ume P Gothic,
-# whose widths are close to it, as in every test; then with other stand-ins
-# where their fonts are installed: the wider IPA P Gothic, fonts-vlgothic,
-# fonts-migmix), and the share of test code. Uses the build folder of
-# scripts/test.sh.
+# whether each text of the two windows fits its control at 96, 120 and 144
+# DPI (ＭＳ Ｐゴシック drawn with Ume P Gothic, whose widths are close to it,
+# as in every test; then with other stand-ins where their fonts are
+# installed: the wider IPA P Gothic, fonts-vlgothic, fonts-migmix), and the
+# share of test code. Uses the build folder of scripts/test.sh.
 #   VK_BUILD_DIR   build folder (default: build/ in the clone)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
