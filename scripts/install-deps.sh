@@ -32,12 +32,23 @@ make_japanese_locale() {
     $SUDO locale-gen >/dev/null
 }
 
+# An index that fails to download (a mirror caught mid-sync) makes
+# apt-get update exit non-zero although the others were read: try the
+# install anyway, and only when that fails say what to run.
 updated=""
+update_failed=""
 install() {
     echo "install-deps: installing $*"
-    [ -n "$updated" ] || $SUDO apt-get update -qq
-    updated=1
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+    if [ -z "$updated" ]; then
+        $SUDO apt-get update -qq || update_failed=1
+        updated=1
+    fi
+    if ! DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "$@" >/dev/null; then
+        echo "install-deps: could not install: $*" >&2
+        [ -z "$update_failed" ] || echo "install-deps: 'apt-get update' failed for some index (a mirror in sync?)" >&2
+        echo "install-deps: run 'apt-get update && scripts/install-deps.sh' again in a few minutes" >&2
+        exit 1
+    fi
 }
 
 # Without IA-32 emulation the Wine tests run in an emulated x86-64 guest:
