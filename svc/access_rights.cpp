@@ -107,27 +107,30 @@ LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMa
         return kGrantNotFixedAclDrive;
 
     SecurityApi api;
-    if (!api.Bind(advapi))
+    LoadedLibrary ntdll(loader, "ntdll.dll");
+    FileApi files;
+    if (!api.Bind(advapi) || !ntdll.IsLoaded() || !files.Bind(ntdll))
         return kGrantApiMissing;
 
     // The object checked is the object changed: both passes go through the
     // one handle, whatever becomes of the names meanwhile.
     HeldPath held;
-    LONG status = held.Open(folder);
+    LONG status = held.Open(files, folder);
     if (status != kGrantDone)
         return status;
     WrittenDescriptor folderPass;
     status = MergeUsersEntry(api, held.Object(), accessMask, kFolderAndSubfolders, folderPass);
     if (status != kGrantDone)
         return status;
-    if (!held.IsStillUnlinked())
+    if (!held.IsStillUnlinked(files))
         return kGrantLinkRefused;
     // Files always get full control, whatever the folders were given.
     WrittenDescriptor filePass;
     status = MergeUsersEntry(api, held.Object(), GENERIC_ALL, kFilesOnly, filePass);
     if (status != kGrantDone)
         return status;
-    return PassDownBelow(api, held, &filePass.descriptor);
+    return held.IsFolder() ? PassDownBelow(api, files, held.Object(), &filePass.descriptor)
+                           : kGrantDone;
 }
 
 LONG WINAPI AddAccessRights(LPCSTR folder, DWORD accessMask)

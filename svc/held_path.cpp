@@ -3,52 +3,39 @@
 #include "vksvc.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
 // A folder above the object is held with a right that takes part in
-// sharing (traverse counts as execute), and without FILE_SHARE_DELETE:
-// while it is held, nobody can rename or delete it, so the name that was
-// checked keeps naming the folder that was opened. READ_CONTROL and WRITE_DAC
-// alone would not do: Windows checks the sharing of data rights only.
-const DWORD kFolderAboveAccess = FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
-const DWORD kObjectAccess = READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES;
-const DWORD kHeldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-// The link itself, never what it leads to; and folders as well as files.
-const DWORD kOpenItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+// sharing (listing counts as reading), and without FILE_SHARE_DELETE: while
+// it is held, nobody can rename or delete it.
+const ACCESS_MASK kFolderAboveRights = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
-bool IsLink(DWORD attributes)
+// Windows drops a trailing dot or space from a name when it opens a path,
+// but GetFullPathName keeps one inside the path: "C:\\VESKADAT \\DB" would
+// hold "C:\\VESKADAT" above a look-alike that nobody holds.
+bool EndsInDotOrSpace(const WCHAR* name, USHORT length)
 {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return length > 0 && (name[length - 1] == L'.' || name[length - 1] == L' ');
 }
 
-bool IsFolder(DWORD attributes)
+// Characters that no name may hold, and that a listing's mask would read
+// as wildcards.
+bool HasWildcard(const WCHAR* name, USHORT length)
 {
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// A folder, or a file that no other name reaches.
-bool IsUnlinked(const BY_HANDLE_FILE_INFORMATION& info)
-{
-    return !IsLink(info.dwFileAttributes) &&
-           (IsFolder(info.dwFileAttributes) || info.nNumberOfLinks == 1);
-}
-
-// Shift-JIS trail bytes may be 0x5C: a backslash only where a character
-// starts.
-char* NextCharacter(char* at)
-{
-    if (IsDBCSLeadByte(static_cast<BYTE>(*at)) && at[1] != '\0')
-        return at + 2;
-    return at + 1;
+    for (USHORT i = 0; i < length; ++i)
+        if (std::wcschr(L"*?<>\"|", name[i]) != nullptr || name[i] < L' ')
+            return true;
+    return false;
 }
 
 // The path as Windows reads it, refused unless that is the text itself (a
 // trailing backslash aside): an ini value "C:\\VESKA\\.." would otherwise
-// grant "C:\\" while the history records "C:\\VESKA\\..". Kept without a
-// trailing backslash unless it is the drive root "X:\\".
-LONG FullPathOf(LPCSTR path, char (&full)[MAX_PATH])
+// grant "C:\\" while the history records "C:\\VESKA\\..".
+LONG FullPathOf(LPCSTR path, WCHAR (&wide)[MAX_PATH])
 {
+    char full[MAX_PATH];
     const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
     if (length == 0 || length >= MAX_PATH)
         return kGrantReadFailed;
@@ -56,75 +43,89 @@ LONG FullPathOf(LPCSTR path, char (&full)[MAX_PATH])
     // another case.
     if ((full[0] | 0x20) != (path[0] | 0x20) || std::strcmp(full + 1, path + 1) != 0)
         return kGrantLinkRefused;
-    char* lastBackslash = nullptr;
-    char* end = full + 2;
-    for (; *end != '\0'; end = NextCharacter(end)) {
-        if (*end == ':')
-            return kGrantLinkRefused;
-        if (*end == '\\')
-            lastBackslash = end;
-    }
-    if (lastBackslash != nullptr && lastBackslash + 1 == end && end - full > 3)
-        *lastBackslash = '\0';
-    return kGrantDone;
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, full, -1, wide, MAX_PATH) == 0)
+        return kGrantReadFailed;
+    // A stream name after a second ':'.
+    return std::wcschr(wide + 2, L':') == nullptr ? kGrantDone : kGrantLinkRefused;
 }
 
 } // namespace
 
-HeldPath::~HeldPath()
+LONG HeldPath::HoldRoot(const FileApi& api, char letter, bool isObject)
 {
-    while (count_ > 0)
-        CloseHandle(held_[--count_]);
+    const ACCESS_MASK access = (isObject ? kObjectRights : kFolderAboveRights) | kListingRights;
+    if (OpenVolumeRoot(api, letter, access, held_[count_]) != Opened::Object)
+        return kGrantReadFailed;
+    ++count_;
+    return kGrantDone;
 }
 
-LONG HeldPath::Hold(const char* path, DWORD access, bool isObject)
+LONG HeldPath::HoldChild(const FileApi& api, const WCHAR* name, USHORT length, bool isObject)
 {
-    if (count_ == kMostHeld)
-        return kGrantReadFailed;
-    const HANDLE handle = CreateFileA(path, access, kHeldSharing, nullptr, OPEN_EXISTING,
-                                      kOpenItself, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return kGrantReadFailed;
-    held_[count_++] = handle;
-
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info))
-        return kGrantReadFailed;
-    if (isObject ? !IsUnlinked(info) : IsLink(info.dwFileAttributes))
+    if (EndsInDotOrSpace(name, length) || length == 0)
         return kGrantLinkRefused;
-    // Some file systems show a link only by name (Wine's follows it even
-    // through a handle opened on the link itself). Asked now that the name
-    // is held, it names the object just opened.
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    if (HasWildcard(name, length) || count_ == kMostHeld)
         return kGrantReadFailed;
-    if (IsLink(attributes))
+    const HANDLE folder = held_[count_ - 1].Get();
+    ListedName child;
+    if (!FindListed(api, folder, name, length, child))
+        return kGrantReadFailed;
+    if (!isObject && !::IsFolder(child.attributes) && !IsLink(child.attributes))
+        return kGrantReadFailed;
+    switch (OpenListed(api, folder, child, isObject ? kObjectRights : kFolderAboveRights,
+                       held_[count_])) {
+    case Opened::Object:
+        break;
+    case Opened::Link:
         return kGrantLinkRefused;
-    return isObject || IsFolder(info.dwFileAttributes) ? kGrantDone : kGrantReadFailed;
+    default:
+        return kGrantReadFailed;
+    }
+    ++count_;
+    if (!isObject)
+        return kGrantDone;
+    object_ = child;
+    if (::IsFolder(child.attributes))
+        return kGrantDone;
+    if (!FileIdOf(api, folder, parentId_))
+        return kGrantReadFailed;
+    switch (NamesOf(api, Object(), parentId_, object_)) {
+    case Names::One:
+        return kGrantDone;
+    case Names::Other:
+        return kGrantLinkRefused;
+    default:
+        return kGrantWriteFailed;
+    }
 }
 
-LONG HeldPath::Open(LPCSTR path)
+LONG HeldPath::Open(const FileApi& api, LPCSTR path)
 {
-    char (&full)[MAX_PATH] = full_;
+    WCHAR full[MAX_PATH];
     const LONG named = FullPathOf(path, full);
     if (named != kGrantDone)
         return named;
-    // From the first folder below the root down to the object; the root
-    // itself is a volume's and cannot be swapped.
-    for (char* at = full + 3; *at != '\0'; at = NextCharacter(at)) {
-        if (*at != '\\')
-            continue;
-        *at = '\0';
-        const LONG status = Hold(full, kFolderAboveAccess, false);
-        *at = '\\';
-        if (status != kGrantDone)
-            return status;
+    // "X:\\" and then one name after another, a trailing backslash aside.
+    const WCHAR* name = full + 3;
+    LONG status = HoldRoot(api, path[0], *name == L'\0');
+    while (status == kGrantDone && *name != L'\0') {
+        const WCHAR* end = name;
+        while (*end != L'\0' && *end != L'\\')
+            ++end;
+        const bool isObject = *end == L'\0' || end[1] == L'\0';
+        status = HoldChild(api, name, static_cast<USHORT>(end - name), isObject);
+        name = isObject ? L"" : end + 1;
     }
-    return Hold(full, kObjectAccess, true);
+    return status;
 }
 
-bool HeldPath::IsStillUnlinked() const
+bool HeldPath::IsStillUnlinked(const FileApi& api) const
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(Object(), &info) && IsUnlinked(info);
+    nt::BasicInformation basic;
+    IO_STATUS_BLOCK io = {};
+    if (!nt::Succeeded(api.queryInformation(Object(), &io, &basic, sizeof basic,
+                                            nt::kFileBasicInformation)) ||
+        IsLink(basic.FileAttributes))
+        return false;
+    return IsFolder() || NamesOf(api, Object(), parentId_, object_) == Names::One;
 }

@@ -1,16 +1,17 @@
 // The object that a path names, opened once so that its DACL is read and
 // written through one handle, with every folder between the drive root and
-// it opened and held as well. A link anywhere on the way is refused: the
-// utility runs elevated, and folders such as \VESKAEX can be made, or
-// replaced, by any user of the PC.
+// it held as well: the root by its name, then each folder by one name
+// relative to the one above it, the object last. A link anywhere on the way
+// is refused: the utility runs elevated, and folders such as \VESKAEX can be
+// made, or replaced, by any user of the PC.
 #pragma once
 
-#include <windows.h>
+#include "kernel_handle.h"
+#include "relative_open.h"
 
 class HeldPath {
 public:
     HeldPath() = default;
-    ~HeldPath();
     HeldPath(const HeldPath&) = delete;
     HeldPath& operator=(const HeldPath&) = delete;
 
@@ -19,26 +20,28 @@ public:
     // kGrantLinkRefused when one is a junction, mount point or symbolic
     // link, or the object is a file with another name (hard link), or when
     // Windows would read the path as another name than its text (".", "..",
-    // trailing dots or spaces, "/", a stream after a second ':').
-    LONG Open(LPCSTR path);
+    // a name ending in a dot or a space, "/", a stream after a second ':');
+    // kGrantWriteFailed when the file system cannot tell a file's names.
+    LONG Open(const FileApi& api, LPCSTR path);
 
-    // The object's full path, without a trailing backslash but for "X:".
-    LPCSTR FullPath() const { return full_; }
-
-    // Opened with READ_CONTROL and WRITE_DAC.
-    HANDLE Object() const { return held_[count_ - 1]; }
+    // Opened with READ_CONTROL and WRITE_DAC, and when it is a folder with
+    // the rights to list and walk it.
+    HANDLE Object() const { return held_[count_ - 1].Get(); }
+    bool IsFolder() const { return ::IsFolder(object_.attributes); }
 
     // Whether the held object is still neither a link nor a file with
     // another name: once Users may change it, they may make it one.
-    bool IsStillUnlinked() const;
+    bool IsStillUnlinked(const FileApi& api) const;
 
 private:
-    LONG Hold(const char* path, DWORD access, bool isObject);
+    LONG HoldRoot(const FileApi& api, char letter, bool isObject);
+    LONG HoldChild(const FileApi& api, const WCHAR* name, USHORT length, bool isObject);
 
-    // "X:\" and one folder per further character pair at most: a path that
-    // CreateFileA accepts has fewer than MAX_PATH characters.
+    // The root and one folder per further character pair at most: a path
+    // of the grant has fewer than MAX_PATH characters.
     static const int kMostHeld = MAX_PATH / 2 + 1;
-    HANDLE held_[kMostHeld] = {};
-    char full_[MAX_PATH] = {};
+    KernelHandle held_[kMostHeld];
     int count_ = 0;
+    ListedName object_ = {{L'\0'}, 0, FILE_ATTRIBUTE_DIRECTORY};
+    LONGLONG parentId_ = 0;
 };

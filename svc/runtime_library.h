@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 struct LibraryLoader {
     HMODULE(WINAPI* load)(LPCSTR fileName);
     FARPROC(WINAPI* lookup)(HMODULE module, LPCSTR name);
@@ -40,3 +42,23 @@ private:
     const LibraryLoader& loader_;
     HMODULE module_;
 };
+
+// One member of a table of function pointers, bound by its exported name.
+struct BoundFunction {
+    const char* name;
+    std::size_t offset; // of the member in the table
+};
+
+// Fills the table's members from the library, all of them or none that
+// counts: false when one is missing.
+template <std::size_t N>
+bool BindAll(const LoadedLibrary& library, void* table, const BoundFunction (&functions)[N])
+{
+    for (const BoundFunction& function : functions) {
+        const FARPROC address = library.Function<FARPROC>(function.name);
+        if (address == nullptr)
+            return false;
+        *reinterpret_cast<FARPROC*>(static_cast<char*>(table) + function.offset) = address;
+    }
+    return true;
+}

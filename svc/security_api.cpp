@@ -4,11 +4,6 @@
 
 namespace {
 
-struct BoundFunction {
-    const char* name;
-    std::size_t offset;
-};
-
 #define VK_BOUND(name, member) {name, offsetof(SecurityApi, member)}
 const BoundFunction kFunctions[] = {
     VK_BOUND("GetKernelObjectSecurity", getObjectSecurity),
@@ -33,13 +28,7 @@ const DWORD kLargestDescriptor = 3 * 65536;
 
 bool SecurityApi::Bind(const LoadedLibrary& advapi)
 {
-    for (const BoundFunction& function : kFunctions) {
-        FARPROC address = advapi.Function<FARPROC>(function.name);
-        if (address == nullptr)
-            return false;
-        *reinterpret_cast<FARPROC*>(reinterpret_cast<char*>(this) + function.offset) = address;
-    }
-    return true;
+    return BindAll(advapi, this, kFunctions);
 }
 
 DescriptorBuffer::~DescriptorBuffer()

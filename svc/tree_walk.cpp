@@ -1,18 +1,13 @@
 #include "tree_walk.h"
 
+#include "kernel_handle.h"
+#include "relative_open.h"
 #include "vksvc.h"
 
 #include <cstring>
 
 namespace {
 
-// Folders are held while their children are walked: with rights that take
-// part in sharing (listing counts as reading) and without FILE_SHARE_DELETE,
-// so that nobody can rename them and the path keeps leading to them.
-const DWORD kFileAccess = READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES;
-const DWORD kFolderAccess = kFileAccess | FILE_TRAVERSE | FILE_LIST_DIRECTORY;
-const DWORD kHeldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-const DWORD kOpenItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 // What the computation takes from the object's current descriptor.
 const SECURITY_INFORMATION kCreatorParts =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -23,46 +18,19 @@ const ULONG kPropagation = SEF_DACL_AUTO_INHERIT | SEF_AVOID_OWNER_CHECK |
 GENERIC_MAPPING kFileMapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
                                 FILE_ALL_ACCESS};
 
-// The longest path the wide functions take, "\\?\" included; each level
-// adds at least a backslash and one character.
-const DWORD kLongestPath = 32767;
-const int kDeepest = kLongestPath / 2;
-const wchar_t kLongPrefix[4] = {L'\\', L'\\', L'?', L'\\'};
+// No tree on Windows is deeper: a path has at most 32,767 characters, and
+// each level adds a backslash and a name.
+const int kDeepest = 32767 / 2;
+// One listing per level, refilled as the walk goes on: room for several
+// names of the longest kind.
+const ULONG kListingSize = 4096;
+const ULONG kRefill = 0xFFFFFFFF;
 
-bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-
-bool IsDotOrDotDot(const wchar_t* name)
+bool IsDotOrDotDot(const ListedName& name)
 {
-    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+    return name.name[0] == L'.' &&
+           (name.length == 1 || (name.length == 2 && name.name[1] == L'.'));
 }
-
-bool Vanished(DWORD error)
-{
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    ~OwnedHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    HANDLE Release()
-    {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return handle;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 // A descriptor that CreatePrivateObjectSecurityEx made.
 class PrivateDescriptor {
@@ -89,61 +57,44 @@ private:
     PSECURITY_DESCRIPTOR descriptor_ = nullptr;
 };
 
-// A folder being walked: held, with its search and its new descriptor.
+// A folder being walked: held, with its listing so far, its file ID (which
+// its files' names point back to) and its new descriptor.
 struct Level {
     HANDLE folder;
-    HANDLE search;
     PSECURITY_DESCRIPTOR descriptor;
-    DWORD pathLength;
+    BYTE* listing;
+    ULONG next; // offset of the next entry, or kRefill
+    LONGLONG id;
+    bool idKnown;
 };
 
-// The walk's memory, taken once: the current path and one level per folder
-// on it. Kept off the stack, however deep a user makes the tree.
-struct WalkMemory {
-    wchar_t path[kLongestPath + 3];
-    Level levels[kDeepest];
-};
+void* Allocate(SIZE_T size) { return HeapAlloc(GetProcessHeap(), 0, size); }
+void Free(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
 class TreeWalk {
 public:
-    explicit TreeWalk(const SecurityApi& api)
-        : api_(api), memory_(static_cast<WalkMemory*>(
-                         HeapAlloc(GetProcessHeap(), 0, sizeof(WalkMemory))))
+    TreeWalk(const SecurityApi& api, const FileApi& files)
+        : api_(api), files_(files), levels_(static_cast<Level*>(Allocate(sizeof(Level) * kDeepest)))
     {
     }
     ~TreeWalk()
     {
         while (depth_ > 0)
             Leave();
-        if (memory_ != nullptr)
-            HeapFree(GetProcessHeap(), 0, memory_);
+        if (levels_ != nullptr)
+            Free(levels_);
     }
     TreeWalk(const TreeWalk&) = delete;
     TreeWalk& operator=(const TreeWalk&) = delete;
 
-    LONG Run(LPCSTR fullPath, const BY_HANDLE_FILE_INFORMATION& object,
-             PSECURITY_DESCRIPTOR descriptor)
+    LONG Run(HANDLE folder, PSECURITY_DESCRIPTOR descriptor)
     {
-        volume_ = object.dwVolumeSerialNumber;
-        if (memory_ == nullptr || !StartPath(fullPath))
+        if (levels_ == nullptr || !Enter(folder, descriptor))
             return kGrantWriteFailed;
-        // The object was held for its DACL, a right that takes no part in
-        // sharing; held again to be listed, it cannot be renamed (and its
-        // name given to a junction) while its children are reached by name.
-        OwnedHandle root(CreateFileA(fullPath, kFolderAccess, kHeldSharing, nullptr,
-                                     OPEN_EXISTING, kOpenItself, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (root.Get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(root.Get(), &info))
-            return kGrantWriteFailed;
-        if (IsLink(info.dwFileAttributes) || info.dwVolumeSerialNumber != volume_ ||
-            info.nFileIndexHigh != object.nFileIndexHigh ||
-            info.nFileIndexLow != object.nFileIndexLow)
-            return kGrantLinkRefused;
-        Enter(root.Get(), descriptor);
-        WIN32_FIND_DATAW found;
+        ListedName child;
         while (depth_ > 0) {
-            if (NextChild(found))
-                Visit(found);
+            if (NextChild(child))
+                Visit(child);
             else
                 Leave();
         }
@@ -151,122 +102,85 @@ public:
     }
 
 private:
-    Level& Top() { return memory_->levels[depth_ - 1]; }
-
-    // "\\?\" and the object's path, without a trailing backslash.
-    bool StartPath(LPCSTR fullPath)
-    {
-        wchar_t* path = memory_->path;
-        std::memcpy(path, kLongPrefix, sizeof kLongPrefix);
-        const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, fullPath, -1,
-                                               path + 4, MAX_PATH);
-        if (length <= 1)
-            return false;
-        pathLength_ = static_cast<DWORD>(4 + length - 1);
-        if (path[pathLength_ - 1] == L'\\')
-            path[--pathLength_] = L'\0';
-        return true;
-    }
-
-    // Cuts the path back to `length` characters, or adds "\name" to it.
-    void CutPath(DWORD length)
-    {
-        pathLength_ = length;
-        memory_->path[length] = L'\0';
-    }
-    bool AddToPath(const wchar_t* name)
-    {
-        const DWORD length = static_cast<DWORD>(lstrlenW(name));
-        if (pathLength_ + 1 + length > kLongestPath)
-            return false;
-        memory_->path[pathLength_] = L'\\';
-        std::memcpy(memory_->path + pathLength_ + 1, name, (length + 1) * sizeof(wchar_t));
-        pathLength_ += 1 + length;
-        return true;
-    }
+    Level& Top() { return levels_[depth_ - 1]; }
 
     // The root level's folder and descriptor belong to the caller.
-    void Enter(HANDLE folder, PSECURITY_DESCRIPTOR descriptor)
+    bool Enter(HANDLE folder, PSECURITY_DESCRIPTOR descriptor)
     {
-        memory_->levels[depth_++] = {folder, INVALID_HANDLE_VALUE, descriptor, pathLength_};
+        BYTE* listing = static_cast<BYTE*>(Allocate(kListingSize));
+        if (listing == nullptr)
+            return false;
+        Level& level = levels_[depth_++];
+        level = {folder, descriptor, listing, kRefill, 0, false};
+        level.idKnown = FileIdOf(files_, folder, level.id);
+        return true;
     }
     void Leave()
     {
         Level& level = Top();
-        if (level.search != INVALID_HANDLE_VALUE)
-            FindClose(level.search);
+        Free(level.listing);
         if (depth_ > 1) {
             CloseHandle(level.folder);
             api_.destroyPrivateObjectSecurity(&level.descriptor);
         }
         --depth_;
-        if (depth_ > 0)
-            CutPath(Top().pathLength);
     }
 
-    // The top folder's next child other than "." and "..". A search that
-    // fails otherwise than by running out leaves children unreached.
-    bool NextChild(WIN32_FIND_DATAW& found)
+    // The top folder's next child other than "." and "..", listed through
+    // its handle. A listing that fails otherwise than by running out leaves
+    // children unreached.
+    bool NextChild(ListedName& child)
     {
         Level& level = Top();
-        CutPath(level.pathLength);
-        do {
-            if (level.search == INVALID_HANDLE_VALUE) {
-                if (!AddToPath(L"*")) {
-                    notWritten_ = true;
+        for (;;) {
+            if (level.next == kRefill) {
+                IO_STATUS_BLOCK io = {};
+                const NTSTATUS status = files_.queryDirectory(
+                    level.folder, nullptr, nullptr, nullptr, &io, level.listing, kListingSize,
+                    nt::kFileDirectoryInformation, FALSE, nullptr, FALSE);
+                if (!nt::Succeeded(status)) {
+                    notWritten_ |= status != nt::kNoMoreFiles;
                     return false;
                 }
-                level.search = FindFirstFileW(memory_->path, &found);
-                CutPath(level.pathLength);
-                if (level.search == INVALID_HANDLE_VALUE) {
-                    notWritten_ = true;
-                    return false;
-                }
-            } else if (!FindNextFileW(level.search, &found)) {
-                notWritten_ |= GetLastError() != ERROR_NO_MORE_FILES;
-                return false;
+                level.next = 0;
             }
-        } while (IsDotOrDotDot(found.cFileName));
-        return true;
+            const auto* entry = reinterpret_cast<const nt::DirectoryEntry*>(level.listing + level.next);
+            level.next = entry->NextEntryOffset != 0 ? level.next + entry->NextEntryOffset : kRefill;
+            const ULONG length = entry->FileNameLength / sizeof(WCHAR);
+            if (length == 0 || length >= sizeof child.name / sizeof child.name[0]) {
+                notWritten_ = true;
+                continue;
+            }
+            std::memcpy(child.name, entry->FileName, length * sizeof(WCHAR));
+            child.name[length] = L'\0';
+            child.length = static_cast<USHORT>(length);
+            child.attributes = entry->FileAttributes;
+            if (!IsDotOrDotDot(child))
+                return true;
+        }
     }
 
-    // One child of the top folder: checked through its handle, written
-    // through the same handle, and entered when it is a folder.
-    void Visit(const WIN32_FIND_DATAW& found)
+    // One child of the top folder: opened by its name from the folder's
+    // handle, checked through its own, written through the same handle, and
+    // entered when it is a folder.
+    void Visit(const ListedName& child)
     {
-        // Some file systems show a link only by name (Wine follows it even
-        // through a handle opened on the link itself).
-        if (IsLink(found.dwFileAttributes)) {
+        KernelHandle object;
+        switch (OpenListed(files_, Top().folder, child, kObjectRights, object)) {
+        case Opened::Object:
+            break;
+        case Opened::Link:
             leftLinked_ = true;
             return;
-        }
-        if (!AddToPath(found.cFileName)) {
+        case Opened::Vanished:
+            return;
+        default:
             notWritten_ = true;
             return;
         }
-        const bool isFolder = IsFolder(found.dwFileAttributes);
-        OwnedHandle object(CreateFileW(memory_->path, isFolder ? kFolderAccess : kFileAccess,
-                                       kHeldSharing, nullptr, OPEN_EXISTING, kOpenItself,
-                                       nullptr));
-        if (object.Get() == INVALID_HANDLE_VALUE) {
-            notWritten_ |= !Vanished(GetLastError());
+        const bool isFolder = IsFolder(child.attributes);
+        if (!isFolder && !HasOnlyListedName(object.Get(), child))
             return;
-        }
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!GetFileInformationByHandle(object.Get(), &info)) {
-            notWritten_ = true;
-            return;
-        }
-        if (IsLink(info.dwFileAttributes) || info.dwVolumeSerialNumber != volume_ ||
-            (!isFolder && info.nNumberOfLinks != 1)) {
-            leftLinked_ = true;
-            return;
-        }
-        // Swapped between the listing and the open: opened with the wrong rights.
-        if (IsFolder(info.dwFileAttributes) != isFolder) {
-            notWritten_ = true;
-            return;
-        }
         PrivateDescriptor computed(api_);
         bool isProtected = false;
         if (!Compute(object.Get(), isFolder, computed, isProtected)) {
@@ -282,11 +196,23 @@ private:
         }
         if (!isFolder)
             return;
-        if (depth_ == kDeepest) {
+        if (depth_ == kDeepest || !Enter(object.Get(), computed.Get())) {
             notWritten_ = true;
             return;
         }
-        Enter(object.Release(), computed.Release());
+        object.Release();
+        computed.Release();
+    }
+
+    // A file that another name reaches, outside the tree perhaps, is left
+    // alone; so is one whose names cannot be told.
+    bool HasOnlyListedName(HANDLE file, const ListedName& child)
+    {
+        const Names names =
+            Top().idKnown ? NamesOf(files_, file, Top().id, child) : Names::Unchecked;
+        leftLinked_ |= names == Names::Other;
+        notWritten_ |= names == Names::Unchecked;
+        return names == Names::One;
     }
 
     // The object's new descriptor from its parent's, its own explicit
@@ -309,25 +235,19 @@ private:
     }
 
     const SecurityApi& api_;
-    WalkMemory* memory_;
+    const FileApi& files_;
+    Level* levels_;
     DescriptorBuffer current_;
-    DWORD pathLength_ = 0;
     int depth_ = 0;
-    DWORD volume_ = 0;
     bool leftLinked_ = false;
     bool notWritten_ = false;
 };
 
 } // namespace
 
-LONG PassDownBelow(const SecurityApi& api, const HeldPath& held,
-                   PSECURITY_DESCRIPTOR objectDescriptor)
+LONG PassDownBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
+                   PSECURITY_DESCRIPTOR folderDescriptor)
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(held.Object(), &info))
-        return kGrantWriteFailed;
-    if (!IsFolder(info.dwFileAttributes))
-        return kGrantDone;
-    TreeWalk walk(api);
-    return walk.Run(held.FullPath(), info, objectDescriptor);
+    TreeWalk walk(api, files);
+    return walk.Run(folder, folderDescriptor);
 }

@@ -16,16 +16,21 @@ enum GrantStatus : LONG {
     kGrantDone = 0,
     kGrantReadFailed = -1,      // missing, not opened, or its descriptor not read
     kGrantMergeFailed = -2,     // SetEntriesInAclA
-    kGrantWriteFailed = -3,     // its DACL not written; or an object below not
-                                // opened, read, computed or written (one that
-                                // vanished meanwhile excepted), the rest written
+    kGrantWriteFailed = -3,     // its DACL not written, or a file whose names the
+                                // file system cannot tell; or an object below not
+                                // opened (its open refused, or held by an oplock
+                                // whose break is not acknowledged), checked, read,
+                                // computed or written (one that vanished meanwhile
+                                // excepted), the rest written
     kGrantNotFixedAclDrive = -4,
-    kGrantApiMissing = -5,      // advapi32.dll or one of its functions; nothing written
+    kGrantApiMissing = -5,      // advapi32.dll, ntdll.dll or one of their functions;
+                                // nothing written
     kGrantLinkRefused = -6,     // a link, a path through one, a hard-linked file, or
-                                // a path that Windows reads as another name: nothing
-                                // written; or an object below left alone as a link,
-                                // a file with another name or on another volume, the
-                                // rest written (wins over -3)
+                                // a path that Windows reads as another name (a name
+                                // on the way ending in a dot or a space): nothing
+                                // written; or an object below left alone as a link
+                                // or a file with another name, the rest written
+                                // (wins over -3)
 };
 
 // Status of DelAppDataFile.

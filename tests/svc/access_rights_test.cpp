@@ -7,7 +7,10 @@
 // functions that read, compute and write them. The doubles keep one DACL per
 // file (by volume serial number and file index, so that two names of a file
 // share it), merge with the real SetEntriesInAclA and compute inherited
-// entries with the model. The real DLL is then run for its statuses.
+// entries with the model. Its ntdll opens and asks through the real
+// functions, but can make what Wine cannot: a folder on the way that leads
+// elsewhere, a refused open, an oplock's break, a name removed at once. The
+// real DLL is then run for its statuses.
 #include "access_rights.h"
 #include "inheritance_model.h"
 #include "test_support.h"
@@ -16,6 +19,7 @@
 
 #include <aclapi.h>
 #include <sddl.h>
+#include <winternl.h>
 
 #include <doctest.h>
 
@@ -261,6 +265,26 @@ std::string IdentityOf(const std::wstring& path)
 }
 
 HMODULE const kFakeAdvapi = reinterpret_cast<HMODULE>(0x7A5E0000);
+HMODULE const kFakeNtdll = reinterpret_cast<HMODULE>(0x7A5F0000);
+
+std::wstring NameOf(const UNICODE_STRING& text)
+{
+    return std::wstring(text.Buffer, text.Length / sizeof(WCHAR));
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& start)
+{
+    return text.size() >= start.size() &&
+           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(),
+                          static_cast<int>(start.size()), start.c_str(),
+                          static_cast<int>(start.size())) == CSTR_EQUAL;
+}
+
+const NTSTATUS kOplockBreakInProgress = 0x00000108;
+const NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
+const NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
+const ULONG kFileStandardInformation = 5;
+const ULONG kFileHardLinkInformation = 46;
 
 class FakeAdvapi;
 FakeAdvapi* g_advapi = nullptr; // the one the loader's functions reach
@@ -287,10 +311,34 @@ public:
     std::function<void()> afterSecondWrite; // and before the walk
     std::set<std::string> unwritable;      // identities whose write is refused
     bool computesNoDacl = false;           // as Wine's CreatePrivateObjectSecurityEx
+    // A folder made a junction: every open by a path through it leads into
+    // `junctionTarget` instead.
+    std::wstring junction;
+    std::wstring junctionTarget;
+    std::set<std::wstring> refusedOpens;     // names whose open is denied
+    std::map<std::wstring, int> oplocked;    // name: opens that start a break
+    // A name removed at once after its open, leaving `remainingName` in
+    // `remainingFolder` only; through the class of every name (Windows 10)
+    // or, where that class is missing, as a count and a pending delete.
+    std::wstring removedAfterOpen;
+    std::wstring remainingFolder;
+    std::wstring remainingName;
+    bool hasNamesClass = false;
+    vktest::Handle heldByApplication; // a file another program holds unshared
+
+    void RemoveAfterOpen(bool namesClass)
+    {
+        removedAfterOpen = L"inside.txt";
+        remainingFolder = L"C:\\vk-walk";
+        remainingName = L"outside.txt";
+        hasNamesClass = namesClass;
+    }
 
     // --- What happened
     int loads = 0;
     int releases = 0;
+    int ntdllLoads = 0;
+    int ntdllReleases = 0;
     bool releasedOtherModule = false;
     std::vector<std::string> lookups;
     std::vector<Step> calls;
@@ -364,6 +412,10 @@ private:
 
     static HMODULE WINAPI Load(LPCSTR name)
     {
+        if (lstrcmpiA(name, "ntdll.dll") == 0) {
+            ++g_advapi->ntdllLoads;
+            return kFakeNtdll;
+        }
         ++g_advapi->loads;
         if (!g_advapi->libraryLoads || lstrcmpiA(name, "advapi32.dll") != 0)
             return nullptr;
@@ -371,6 +423,10 @@ private:
     }
     static BOOL WINAPI Release(HMODULE module)
     {
+        if (module == kFakeNtdll) {
+            ++g_advapi->ntdllReleases;
+            return TRUE;
+        }
         ++g_advapi->releases;
         g_advapi->releasedOtherModule |= module != kFakeAdvapi;
         return TRUE;
@@ -379,9 +435,11 @@ private:
     {
         FakeAdvapi& self = *g_advapi;
         self.lookups.push_back(name);
-        if (module != kFakeAdvapi)
-            return nullptr;
         if (self.missingFunction != nullptr && std::strcmp(name, self.missingFunction) == 0)
+            return nullptr;
+        if (module == kFakeNtdll)
+            return LookupNtdll(name);
+        if (module != kFakeAdvapi)
             return nullptr;
         const struct {
             Step step;
@@ -399,6 +457,111 @@ private:
         if (std::strcmp(name, "DestroyPrivateObjectSecurity") == 0)
             return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeDestroy));
         return GetProcAddress(GetModuleHandleA("advapi32.dll"), name);
+    }
+
+    static FARPROC LookupNtdll(LPCSTR name)
+    {
+        if (std::strcmp(name, "NtCreateFile") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeOpen));
+        if (std::strcmp(name, "NtQueryInformationFile") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeQuery));
+        return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
+    }
+
+    using OpenFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                    PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+    using QueryFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+
+    static NTSTATUS NTAPI FakeOpen(PHANDLE handle, ACCESS_MASK access,
+                                   POBJECT_ATTRIBUTES attributes, PIO_STATUS_BLOCK io,
+                                   PLARGE_INTEGER size, ULONG fileAttributes, ULONG sharing,
+                                   ULONG disposition, ULONG options, PVOID ea, ULONG eaLength)
+    {
+        FakeAdvapi& self = *g_advapi;
+        static const OpenFn open = reinterpret_cast<OpenFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
+        std::wstring name = NameOf(*attributes->ObjectName);
+        if (self.refusedOpens.count(name) != 0)
+            return kAccessDenied;
+        // A path looked up from the root passes through the junction.
+        const std::wstring through = L"\\??\\" + self.junction + L"\\";
+        UNICODE_STRING redirected;
+        if (!self.junction.empty() && attributes->RootDirectory == nullptr &&
+            StartsWith(name, through)) {
+            name = L"\\??\\" + self.junctionTarget + L"\\" + name.substr(through.size());
+            redirected.Length = redirected.MaximumLength =
+                static_cast<USHORT>(name.size() * sizeof(WCHAR));
+            redirected.Buffer = &name[0];
+            attributes->ObjectName = &redirected;
+        }
+        const NTSTATUS status = open(handle, access, attributes, io, size, fileAttributes,
+                                     sharing, disposition, options, ea, eaLength);
+        if (status != 0)
+            return status;
+        // Handles are numbers that Windows hands out again.
+        self.removedHandles_.erase(*handle);
+        if (name == self.removedAfterOpen)
+            self.removedHandles_.insert(*handle);
+        auto breaking = self.oplocked.find(name);
+        if (breaking != self.oplocked.end() && breaking->second > 0) {
+            --breaking->second;
+            return kOplockBreakInProgress;
+        }
+        return status;
+    }
+
+    static NTSTATUS NTAPI FakeQuery(HANDLE object, PIO_STATUS_BLOCK io, PVOID buffer, ULONG size,
+                                    ULONG informationClass)
+    {
+        FakeAdvapi& self = *g_advapi;
+        static const QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
+        const bool removed = self.removedHandles_.count(object) != 0;
+        if (informationClass == kFileHardLinkInformation) {
+            if (!self.hasNamesClass)
+                return kInvalidInfoClass;
+            if (removed)
+                return self.RemainingNameOnly(buffer, size);
+        }
+        const NTSTATUS status = query(object, io, buffer, size, informationClass);
+        if (status == 0 && removed && informationClass == kFileStandardInformation) {
+            // Before Windows 10 the removed name stays until the handle
+            // closes: it no longer counts, and the handle's delete is pending.
+            auto* standard = static_cast<FILE_STANDARD_INFORMATION*>(buffer);
+            standard->NumberOfLinks = 1;
+            standard->DeletePending = TRUE;
+        }
+        return status;
+    }
+
+    NTSTATUS RemainingNameOnly(PVOID buffer, ULONG size) const
+    {
+        struct Entry {
+            ULONG next;
+            LONGLONG parent;
+            ULONG length;
+            WCHAR name[1];
+        };
+        struct Links {
+            ULONG needed;
+            ULONG returned;
+            Entry entry;
+        };
+        const vktest::Handle folder(CreateFileW(
+            (L"\\\\?\\" + remainingFolder).c_str(), FILE_READ_ATTRIBUTES,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        REQUIRE(GetFileInformationByHandle(folder.Get(), &info));
+        REQUIRE(size >= sizeof(Links) + remainingName.size() * sizeof(WCHAR));
+        auto* links = static_cast<Links*>(buffer);
+        links->needed = sizeof(Links) + static_cast<ULONG>(remainingName.size() * sizeof(WCHAR));
+        links->returned = 1;
+        links->entry.next = 0;
+        links->entry.parent = (static_cast<LONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        links->entry.length = static_cast<ULONG>(remainingName.size());
+        std::memcpy(links->entry.name, remainingName.c_str(), remainingName.size() * sizeof(WCHAR));
+        return 0;
     }
 
     static HLOCAL WINAPI SpyLocalFree(HLOCAL block)
@@ -515,6 +678,7 @@ private:
     }
 
     LocalFreeFn originalLocalFree_ = nullptr;
+    std::set<HANDLE> removedHandles_;
     PACL lastMerged_ = nullptr;
     PSECURITY_DESCRIPTOR lastComputed_ = nullptr;
 };
@@ -528,6 +692,7 @@ void CheckTidy(const FakeAdvapi& advapi)
     CHECK(advapi.wrongFrees.empty());
     CHECK(advapi.loads == 1);
     CHECK(advapi.releases == (advapi.libraryLoads ? 1 : 0));
+    CHECK(advapi.ntdllReleases == advapi.ntdllLoads);
     CHECK_FALSE(advapi.releasedOtherModule);
 }
 
@@ -614,14 +779,17 @@ TEST_CASE("a failing step ends the grant with its status; a pass-2 failure keeps
     }
 }
 
-TEST_CASE("a security function missing from advapi32 gives -5 and changes nothing")
+TEST_CASE("a function missing from advapi32 or ntdll gives -5 and changes nothing")
 {
-    for (Step missing : {Step::Read, Step::Build, Step::Merge, Step::Write, Step::Compute}) {
-        const std::string missingFunction = StepName(missing);
+    for (const char* missing :
+         {StepName(Step::Read), StepName(Step::Build), StepName(Step::Merge),
+          StepName(Step::Write), StepName(Step::Compute), "NtCreateFile", "NtQueryDirectoryFile",
+          "NtQueryInformationFile"}) {
+        const std::string missingFunction = missing;
         CAPTURE(missingFunction);
         const ScopedFolder folder(kFolder);
         FakeAdvapi advapi;
-        advapi.missingFunction = StepName(missing);
+        advapi.missingFunction = missing;
         CHECK(advapi.Grant(kFolder, GENERIC_ALL) == kGrantApiMissing);
         CHECK(advapi.written.empty());
         CHECK(AcesOf(advapi.DaclOf(kFolder)) == Untouched());
@@ -827,6 +995,8 @@ TEST_CASE("a link, a path through one, a file with two names and a path Windows 
         {target + "\\sub ", kGrantLinkRefused, 0, "a folder named with a trailing space"},
         {"C:\\vk-links/target/sub", kGrantLinkRefused, 0, "a folder named with slashes"},
         {target + "\\sub::$INDEX_ALLOCATION", kGrantLinkRefused, 0, "a folder's stream"},
+        {"C:\\vk-links\\target \\sub", kGrantLinkRefused, 0, "a folder on the way with a trailing space"},
+        {"C:\\vk-links\\target. \\sub", kGrantLinkRefused, 0, "a folder on the way with a dot and a space"},
     };
     const Grants grants;
     for (const LinkRow& row : kRows) {
@@ -953,6 +1123,45 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
         {"a symbolic link two levels down", kWalk + L"\\symlink", [](FakeAdvapi&) {},
          kGrantLinkRefused, kGrantWriteFailed, {kWalk + L"\\symlink\\one"},
          {kPlain, kPlain + L"\\sub", kPlain + L"\\c.txt"}},
+        // Windows looks a path up again from the root; a held folder's
+        // handle still lists what it held.
+        {"a folder below made to lead elsewhere", kPlain,
+         [](FakeAdvapi& advapi) {
+             advapi.junction = kPlain + L"\\sub";
+             advapi.junctionTarget = kWalk + L"\\hardlink";
+         },
+         kGrantDone, kGrantWriteFailed, plain, {kWalk + L"\\hardlink\\other.txt"}},
+        {"a folder above made to lead elsewhere", kPlain + L"\\sub",
+         [](FakeAdvapi& advapi) {
+             advapi.junction = kPlain;
+             advapi.junctionTarget = L"C:\\vk-links\\target";
+         },
+         kGrantDone, kGrantWriteFailed, Except(sub, {kPlain + L"\\sub"}),
+         {L"C:\\vk-links\\target\\sub"}},
+        {"an object below whose open is refused", kPlain,
+         [](FakeAdvapi& advapi) { advapi.refusedOpens.insert(L"c.txt"); }, kGrantWriteFailed,
+         kGrantWriteFailed, Except(plain, {kPlain + L"\\c.txt"}), {kPlain + L"\\c.txt"}},
+        {"a file that an application holds without sharing", kPlain,
+         [](FakeAdvapi& advapi) {
+             advapi.heldByApplication = vktest::Handle(
+                 CreateFileW((kPlain + L"\\c.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+             REQUIRE(advapi.heldByApplication.IsValid());
+         },
+         kGrantDone, kGrantWriteFailed, plain, {}},
+        {"an open that starts an oplock break its holder acknowledges", kPlain,
+         [](FakeAdvapi& advapi) { advapi.oplocked[L"a.txt"] = 1; }, kGrantDone,
+         kGrantWriteFailed, plain, {}},
+        {"an oplock whose break is never acknowledged", kPlain,
+         [](FakeAdvapi& advapi) { advapi.oplocked[L"c.txt"] = 1000; }, kGrantWriteFailed,
+         kGrantWriteFailed, Except(plain, {kPlain + L"\\c.txt"}), {kPlain + L"\\c.txt"}},
+        {"a file's tree name removed right after its open (every name asked)",
+         kWalk + L"\\hardlink", [](FakeAdvapi& advapi) { advapi.RemoveAfterOpen(true); },
+         kGrantLinkRefused, kGrantLinkRefused, {kWalk + L"\\hardlink\\other.txt"},
+         {kWalk + L"\\outside.txt"}},
+        {"a file's tree name removed right after its open (counted)", kWalk + L"\\hardlink",
+         [](FakeAdvapi& advapi) { advapi.RemoveAfterOpen(false); }, kGrantLinkRefused,
+         kGrantLinkRefused, {kWalk + L"\\hardlink\\other.txt"}, {kWalk + L"\\outside.txt"}},
     };
     const Grants grants;
     for (const WalkRow& row : kRows) {
@@ -989,6 +1198,7 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
         CheckTidy(advapi);
 
         // Granted again, the entries inherited before are replaced, not added to.
+        advapi.heldByApplication = vktest::Handle();
         FakeAdvapi again;
         row.arrange(again);
         again.dacls = advapi.dacls;
@@ -1008,20 +1218,20 @@ TEST_CASE("a file below gets the files' entry of the folder's new DACL, beside i
                  AceText(kUsersSid, GENERIC_ALL, INHERITED_ACE)}));
 }
 
-TEST_CASE("a folder swapped for another after its own writes: the other is not walked, -6")
+TEST_CASE("a folder held for its walk cannot be swapped after its own writes, and is walked from its handle")
 {
     const ScopedFolder folder("C:\\vk-grant\\swapped");
     const std::string moved = "C:\\vk-grant\\moved";
     const std::string planted = folder.Path() + "\\planted.txt";
     FakeAdvapi advapi;
-    // Users have full control of it now; Wine lets a held folder be renamed.
+    // Users have full control of it now.
+    bool renamed = true;
     advapi.afterSecondWrite = [&] {
-        MoveFileA(folder.Path().c_str(), moved.c_str());
-        MakeFolders(folder.Path());
+        renamed = MoveFileA(folder.Path().c_str(), moved.c_str()) != FALSE;
         WriteFileBytes(planted, "");
     };
-    CHECK(advapi.Grant(folder.Path().c_str(), GENERIC_ALL) == kGrantLinkRefused);
-    CHECK(advapi.written.size() == 2);
-    CHECK(advapi.WritesOf(Widen(planted)).empty());
+    CHECK(advapi.Grant(folder.Path().c_str(), GENERIC_ALL) == kGrantDone);
+    CHECK_FALSE(renamed);
+    CHECK(advapi.WritesOf(Widen(planted)).size() == 1);
     RemoveTree(moved);
 }

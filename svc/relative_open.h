@@ -1,0 +1,66 @@
+// The one way the grant opens an object: by a single name, relative to the
+// handle of the folder that was checked, never by a path that Windows would
+// look up again from the drive's root (a folder on the way may have become
+// a junction since). The link itself is opened and refused, never
+// followed; and no open waits for another program's oplock.
+#pragma once
+
+#include "kernel_handle.h"
+#include "nt_file_api.h"
+
+// Rights that every object of the grant is opened with: its DACL read and
+// written, its attributes read. None of them takes part in sharing, so a
+// file that an application holds open without sharing is written too.
+const ACCESS_MASK kObjectRights = READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// What a folder needs besides to be listed and walked through. Listing
+// counts as reading: held without FILE_SHARE_DELETE, the folder cannot be
+// renamed or deleted meanwhile.
+const ACCESS_MASK kListingRights = FILE_LIST_DIRECTORY | FILE_TRAVERSE;
+
+// One name of a folder as its listing gives it: the name as the file system
+// keeps it, and the attributes the listing shows (some file systems show a
+// link only there).
+struct ListedName {
+    WCHAR name[256];
+    USHORT length; // characters
+    ULONG attributes;
+};
+
+enum class Opened {
+    Object,   // opened, and neither a link nor other than the listing said
+    Link,     // a junction, mount point or symbolic link: left alone
+    Vanished, // gone since the listing
+    Failed,   // refused, or swapped for a file or a folder
+    Busy,     // another program's oplock is still breaking: not waited for
+};
+
+bool IsLink(ULONG attributes);
+bool IsFolder(ULONG attributes);
+
+// The root of volume `letter`, opened by its name: a root cannot be a link.
+Opened OpenVolumeRoot(const FileApi& api, char letter, ACCESS_MASK access, KernelHandle& root);
+
+// Looks `name` up in the held folder's listing (the name is the listing's
+// mask, so the folder must not have been listed through this handle
+// before). False when it is not there or cannot be listed.
+bool FindListed(const FileApi& api, HANDLE folder, const WCHAR* name, USHORT length,
+                ListedName& found);
+
+// Opens a name of the held folder's listing, with `access` and what a
+// folder needs to be walked when the listing says it is one.
+Opened OpenListed(const FileApi& api, HANDLE folder, const ListedName& child, ACCESS_MASK access,
+                  KernelHandle& object);
+
+// The folder's file ID, which each name of a file below it points back to.
+bool FileIdOf(const FileApi& api, HANDLE object, LONGLONG& id);
+
+enum class Names {
+    One,       // the listed name in the held folder, and no other
+    Other,     // another name, or none that is not being deleted
+    Unchecked, // the file system cannot tell
+};
+
+// Every name of the held file, asked through its handle: a name the tree
+// had when the file was opened may have been removed since, leaving only one
+// outside the tree.
+Names NamesOf(const FileApi& api, HANDLE file, LONGLONG folderId, const ListedName& listed);
