@@ -11,6 +11,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     // Before anything is bound: the utility runs elevated, often started
     // from a downloads folder.
     RemoveCurrentDirectoryFromDllSearch();
+    RefuseJunctionsOfOrdinaryUsers();
     InitCommonControls();
     // Before any window: the folder dialog asks the shell for its icons.
     ComApartment com;

@@ -266,6 +266,18 @@ void RemoveCurrentDirectoryFromDllSearch()
         setDirectory(L""); // Wine ignores this one; Windows does not
 }
 
+void RefuseJunctionsOfOrdinaryUsers()
+{
+    // PROCESS_MITIGATION_POLICY's ProcessRedirectionTrustPolicy, and its
+    // structure's EnforceRedirectionTrust bit (Windows 10 2022 and later).
+    const int kRedirectionTrustPolicy = 16;
+    const DWORD kEnforceRedirectionTrust = 1;
+    using Fn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+    DWORD policy = kEnforceRedirectionTrust;
+    if (const auto set = BoundFunctionIfPresent<Fn>(Api::SetProcessMitigationPolicy))
+        set(kRedirectionTrustPolicy, &policy, sizeof policy);
+}
+
 void SetShutdownBlockReason(HWND mainWindow, const wchar_t* reason)
 {
     using Fn = BOOL(WINAPI*)(HWND, LPCWSTR);

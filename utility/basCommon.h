@@ -25,6 +25,11 @@ std::wstring LogonSessionId();
 // nothing on a Windows that offers neither way.
 void RemoveCurrentDirectoryFromDllSearch();
 
+// Makes the process refuse junctions that non-administrators made
+// (RedirectionGuard), where Windows has it: a second line behind the grant's
+// own refusal of links. Does nothing where the call or the policy is missing.
+void RefuseJunctionsOfOrdinaryUsers();
+
 // Gives Windows (Vista and later) the reason why a sign-out or restart has
 // to wait, and takes it back; `mainWindow` answers WM_QUERYENDSESSION with
 // FALSE meanwhile. Nothing happens on older Windows.

@@ -45,6 +45,7 @@ constexpr Entry kEntries[] = {
     {Api::SetDllDirectoryW, kKernel, "SetDllDirectoryW"},
     {Api::ShutdownBlockReasonCreate, kUser, "ShutdownBlockReasonCreate"},
     {Api::ShutdownBlockReasonDestroy, kUser, "ShutdownBlockReasonDestroy"},
+    {Api::SetProcessMitigationPolicy, kKernel, "SetProcessMitigationPolicy"},
     {Api::RegDeleteKeyExA, kAdvapi, "RegDeleteKeyExA"},
 };
 

@@ -41,6 +41,7 @@ enum class Api {
     SetDllDirectoryW,         // XP SP1 and later
     ShutdownBlockReasonCreate, // Vista and later
     ShutdownBlockReasonDestroy,
+    SetProcessMitigationPolicy, // Windows 8 and later
     // Bound with Bind, but only under WOW64: every 64-bit Windows has it.
     RegDeleteKeyExA,
     Count
