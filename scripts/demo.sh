@@ -15,7 +15,7 @@ build=${VK_BUILD_DIR:-$root/build}
 
 build_demo() {
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver vk_start_with vk_windows_inheritance >/dev/null
 }
 
 if [ -z "${VK_UNDER_XVFB:-}" ] && [ -z "${VK_DEMO_IN_GUEST:-}" ]; then
@@ -46,7 +46,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 if [ -z "$headless" ]; then
     echo "demo: starting VK_UTL.exe on $DISPLAY (close its window to end the demo)"
-    (cd "$prefix/drive_c/$tools_folder" && wine_ja "$tools_windows\\VK_UTL.exe")
+    start_utility "$prefix"
     exit 0
 fi
 

@@ -9,7 +9,9 @@
 #     a PC without any of the applications. VK_UTL.exe and VKSVC.dll from
 #     BIN are installed in C:\Program Files\VESKA Tools, where only
 #     administrators may change them (never in a folder that is granted).
-#   run_utility PREFIX      starts VK_UTL.exe in the background
+#   start_utility PREFIX    runs VK_UTL.exe, with Windows' inherited entries
+#                           in place of Wine's, until its window closes
+#   run_utility PREFIX      the same in the background
 #   drive_utility PREFIX BIN STEP... runs the demo driver (pictures as BMP in
 #                           C:\shots)
 
@@ -39,7 +41,8 @@ make_demo_pc() {
     fi
     mkdir -p "$prefix/drive_c/$tools_folder" "$prefix/drive_c/shots"
     cp "$bin/VK_UTL.exe" "$bin/VKSVC.dll" "$prefix/drive_c/$tools_folder/"
-    cp "$bin/demo_driver.exe" "$prefix/drive_c/shots/"
+    cp "$bin/demo_driver.exe" "$bin/vk_start_with.exe" "$bin/vk_windows_inheritance.dll" \
+        "$prefix/drive_c/shots/"
     printf 'SYSTEM\n' >"$prefix/drive_c/.windows-label"
     add_drive "$prefix" d
     printf 'DATA\n' >"$prefix/drives/d/.windows-label"
@@ -96,10 +99,16 @@ DB_DIR=C:\VESKA\Standalone
 INI
 }
 
-run_utility() {
+# The utility with Windows' inherited entries, which Wine does not compute:
+# without them every grant of a folder with files in it would fail here.
+start_utility() {
     local prefix=$1
-    (cd "$prefix/drive_c/$tools_folder" && WINEPREFIX="$prefix" wine_ja "$tools_windows\\VK_UTL.exe" \
-        </dev/null >/dev/null 2>&1 &)
+    (cd "$prefix/drive_c/$tools_folder" && WINEPREFIX="$prefix" wine_ja 'C:\shots\vk_start_with.exe' \
+        'C:\shots\vk_windows_inheritance.dll' "$tools_windows\\VK_UTL.exe")
+}
+
+run_utility() {
+    start_utility "$1" </dev/null >/dev/null 2>&1 &
 }
 
 drive_utility() {

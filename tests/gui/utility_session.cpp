@@ -29,6 +29,8 @@ vkui::StartOptions UtilitySession::DefaultOptions()
 {
     vkui::StartOptions options;
     options.program = UtilityPath();
+    // Windows' inherited entries, which Wine does not compute.
+    options.injectedLibrary = vktest::Widen(vktest::ProgramDir()) + L"\\vk_windows_inheritance.dll";
     return options;
 }
 
@@ -84,6 +86,8 @@ vkui::MessageBoxContent UtilitySession::GrantWhileAlive(HWND window, HWND button
     // Still busy: every step above came while the grant ran.
     CHECK_FALSE(IsEnabled(otherButton));
 
+    // Every object below is written now: under emulation that takes a while.
+    MessageBoxAppears(4 * vkui::kDefaultWait);
     const vkui::MessageBoxContent box = AnswerMessageBox();
     CHECK_FALSE(MessageBoxAppears(1000));
     CHECK(IsWindow(window));

@@ -13,13 +13,13 @@
 // real DLL is then run for its statuses.
 #include "access_rights.h"
 #include "inheritance_model.h"
+#include "nt_file_api.h"
 #include "test_support.h"
 #include "vksvc.h"
 #include "vksvc_library.h"
 
 #include <aclapi.h>
 #include <sddl.h>
-#include <winternl.h>
 
 #include <doctest.h>
 
@@ -267,24 +267,7 @@ std::string IdentityOf(const std::wstring& path)
 HMODULE const kFakeAdvapi = reinterpret_cast<HMODULE>(0x7A5E0000);
 HMODULE const kFakeNtdll = reinterpret_cast<HMODULE>(0x7A5F0000);
 
-std::wstring NameOf(const UNICODE_STRING& text)
-{
-    return std::wstring(text.Buffer, text.Length / sizeof(WCHAR));
-}
-
-bool StartsWith(const std::wstring& text, const std::wstring& start)
-{
-    return text.size() >= start.size() &&
-           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(),
-                          static_cast<int>(start.size()), start.c_str(),
-                          static_cast<int>(start.size())) == CSTR_EQUAL;
-}
-
-const NTSTATUS kOplockBreakInProgress = 0x00000108;
 const NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
-const NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
-const ULONG kFileStandardInformation = 5;
-const ULONG kFileHardLinkInformation = 46;
 
 class FakeAdvapi;
 FakeAdvapi* g_advapi = nullptr; // the one the loader's functions reach
@@ -480,14 +463,15 @@ private:
         FakeAdvapi& self = *g_advapi;
         static const OpenFn open = reinterpret_cast<OpenFn>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
-        std::wstring name = NameOf(*attributes->ObjectName);
+        const UNICODE_STRING& asked = *attributes->ObjectName;
+        std::wstring name(asked.Buffer, asked.Length / sizeof(WCHAR));
         if (self.refusedOpens.count(name) != 0)
             return kAccessDenied;
         // A path looked up from the root passes through the junction.
         const std::wstring through = L"\\??\\" + self.junction + L"\\";
         UNICODE_STRING redirected;
         if (!self.junction.empty() && attributes->RootDirectory == nullptr &&
-            StartsWith(name, through)) {
+            _wcsnicmp(name.c_str(), through.c_str(), through.size()) == 0) {
             name = L"\\??\\" + self.junctionTarget + L"\\" + name.substr(through.size());
             redirected.Length = redirected.MaximumLength =
                 static_cast<USHORT>(name.size() * sizeof(WCHAR));
@@ -505,7 +489,7 @@ private:
         auto breaking = self.oplocked.find(name);
         if (breaking != self.oplocked.end() && breaking->second > 0) {
             --breaking->second;
-            return kOplockBreakInProgress;
+            return nt::kOplockBreakInProgress;
         }
         return status;
     }
@@ -517,17 +501,17 @@ private:
         static const QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
         const bool removed = self.removedHandles_.count(object) != 0;
-        if (informationClass == kFileHardLinkInformation) {
+        if (informationClass == nt::kFileHardLinkInformation) {
             if (!self.hasNamesClass)
-                return kInvalidInfoClass;
+                return nt::kInvalidInfoClass;
             if (removed)
                 return self.RemainingNameOnly(buffer, size);
         }
         const NTSTATUS status = query(object, io, buffer, size, informationClass);
-        if (status == 0 && removed && informationClass == kFileStandardInformation) {
+        if (status == 0 && removed && informationClass == nt::kFileStandardInformation) {
             // Before Windows 10 the removed name stays until the handle
             // closes: it no longer counts, and the handle's delete is pending.
-            auto* standard = static_cast<FILE_STANDARD_INFORMATION*>(buffer);
+            auto* standard = static_cast<nt::StandardInformation*>(buffer);
             standard->NumberOfLinks = 1;
             standard->DeletePending = TRUE;
         }
@@ -536,31 +520,19 @@ private:
 
     NTSTATUS RemainingNameOnly(PVOID buffer, ULONG size) const
     {
-        struct Entry {
-            ULONG next;
-            LONGLONG parent;
-            ULONG length;
-            WCHAR name[1];
-        };
-        struct Links {
-            ULONG needed;
-            ULONG returned;
-            Entry entry;
-        };
         const vktest::Handle folder(CreateFileW(
             (L"\\\\?\\" + remainingFolder).c_str(), FILE_READ_ATTRIBUTES,
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         BY_HANDLE_FILE_INFORMATION info;
         REQUIRE(GetFileInformationByHandle(folder.Get(), &info));
-        REQUIRE(size >= sizeof(Links) + remainingName.size() * sizeof(WCHAR));
-        auto* links = static_cast<Links*>(buffer);
-        links->needed = sizeof(Links) + static_cast<ULONG>(remainingName.size() * sizeof(WCHAR));
-        links->returned = 1;
-        links->entry.next = 0;
-        links->entry.parent = (static_cast<LONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        links->entry.length = static_cast<ULONG>(remainingName.size());
-        std::memcpy(links->entry.name, remainingName.c_str(), remainingName.size() * sizeof(WCHAR));
+        const ULONG length = static_cast<ULONG>(remainingName.size());
+        REQUIRE(size >= sizeof(nt::LinksInformation) + length * sizeof(WCHAR));
+        auto* links = static_cast<nt::LinksInformation*>(buffer);
+        *links = {static_cast<ULONG>(sizeof *links + length * sizeof(WCHAR)), 1,
+                  {0, (static_cast<LONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                   length, {0}}};
+        std::memcpy(links->Entry.FileName, remainingName.c_str(), length * sizeof(WCHAR));
         return 0;
     }
 

@@ -55,6 +55,26 @@ std::vector<wchar_t> CommandLine(const StartOptions& options)
     return std::vector<wchar_t>(line.c_str(), line.c_str() + line.size() + 1);
 }
 
+// LoadLibraryW run in `process` by a thread of its own, once the process
+// has started its message loop (or a message box).
+void LoadLibraryInto(HANDLE process, const std::wstring& library)
+{
+    WaitForInputIdle(process, kDefaultWait);
+    const SIZE_T size = (library.size() + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (remote == nullptr)
+        return;
+    if (WriteProcessMemory(process, remote, library.c_str(), size, nullptr)) {
+        const auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+        if (HANDLE thread = CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr)) {
+            WaitForSingleObject(thread, kDefaultWait);
+            CloseHandle(thread);
+        }
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+}
+
 } // namespace
 
 Program::Program(const StartOptions& options)
@@ -73,6 +93,8 @@ Program::Program(const StartOptions& options)
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
+    if (!options.injectedLibrary.empty())
+        LoadLibraryInto(process_, options.injectedLibrary);
 }
 
 Program::~Program()

@@ -28,6 +28,9 @@ struct StartOptions {
     // Variables set on top of the test's own environment; an empty value
     // removes the variable.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
+    // A library loaded into the program once it waits for input (empty:
+    // none), from a thread of the driver's making.
+    std::wstring injectedLibrary;
 };
 
 // A program started for a test. A program still running when the object
