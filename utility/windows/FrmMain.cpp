@@ -1,47 +1,33 @@
 #include "FrmMain.h"
 
-#include "FrmMain_ids.h"
+#include "FrmMain_controls.h"
 #include "FrmOption.h"
 #include "app_text.h"
-#include "basCommon.h"
-#include "basRegistry.h"
 #include "basXPCommon.h"
 #include "busy_button.h"
 #include "busy_window.h"
-#include "dialog_keys.h"
-#include "form_window.h"
-#include "history_view.h"
 #include "message_box.h"
 #include "previous_instance.h"
 #include "run_time_error.h"
+#include "utility_actions.h"
 
 #include <string>
 
 namespace {
 
-const wchar_t kCaption[] = L"VESKA Windows ユーティリティ Ver.1.10";
-const int kClientWidth = 9150; // twips
-const int kClientHeight = 6660;
-
 const int kExitClosed = 0;
 const int kExitRefused = 1;
 
-// In creation order; positions in twips relative to the frame or window.
-const ControlSpec kControls[] = {
-    // id            kind                  parent      caption                                   left  top   width height tab
-    {kFrmVESKA,   ControlKind::Frame,    0,          L"VESKA財務・税務アプリケーション",        120, 3000, 8895, 2895, 9, 0},
-    {kCmdView,    ControlKind::Button,   kFrmVESKA,  L"履歴確認",                              4500, 2400, 1755,  375, 4, 0},
-    {kCmdVESKA,   ControlKind::Button,   kFrmVESKA,  L"実行",                                  6720, 1140, 1755,  375, 3, 0},
-    {kCmdAdd,     ControlKind::Button,   kFrmVESKA,  L"追加",                                  6720, 2400, 1755,  375, 5, 0},
-    {kLblOption,  ControlKind::Label,    kFrmVESKA,  L"",                                       180, 1620, 8475,  675, 11, 0},
-    {kLblVESKA,   ControlKind::Label,    kFrmVESKA,  L"",                                       180,  360, 8535,  675, 10, 0},
-    {kCmdExit,    ControlKind::Button,   0,          L"閉じる",                                6840, 6120, 1755,  375, 6, 0},
-    {kFrameFont,  ControlKind::Frame,    0,          L"固定ピッチフォントのサイズ変更対策",     120,  120, 8895, 2655, 0, 0},
-    {kCmdOK_FONT, ControlKind::Button,   kFrameFont, L"実行",                                  6720, 2160, 1755,  375, 2, 0},
-    {kChkFont,    ControlKind::CheckBox, kFrameFont, L"固定ピッチフォントのサイズをWindows2000と同等にします。",
-                                                                                               180, 1680, 8595,  375, 1, 0},
-    {kLblMode,    ControlKind::Label,    kFrameFont, L"",                                       480, 2100, 5715,  375, 8, 0},
-    {kLblFont,    ControlKind::Label,    kFrameFont, L"",                                       180,  360, 8535, 1335, 7, 0},
+const FormSpec kForm = {
+    VK_UTL_MAIN_CLASS,
+    L"VESKA Windows ユーティリティ Ver.1.10",
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+    WS_EX_CONTROLPARENT,
+    9150, // twips
+    6660,
+    kFrmMainControls,
+    sizeof kFrmMainControls / sizeof kFrmMainControls[0],
+    0, // Enter presses only the focused button
 };
 
 const wchar_t kFontFixExplanation[] =
@@ -73,13 +59,6 @@ const wchar_t kRestartQuestion[] =
     L"設定が正しく処理されました。再起動後、設定が有効になります。\r\n今すぐ再起動しますか？";
 const wchar_t kNoHistory[] = L"アクセス権を変更した履歴はありません。";
 
-const wchar_t kFontKey[] =
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\GRE_Initialize";
-const wchar_t kFontValue[] = L"Jpn98FixPitch";
-const wchar_t kVirtualStoreIni[] = L"lw_dbe32.ini";
-const unsigned char kAllDrives = '1';
-const size_t kNetDriveMessageLength = 1024;
-
 // The check box's state for a stored number: 0, 1 and 2 are its own three
 // states; any other number means the switch is on.
 int CheckStateFor(Long32 number)
@@ -102,38 +81,31 @@ BOOL CALLBACK ForwardSysColorChange(HWND control, LPARAM)
 
 } // namespace
 
-FrmMain::FrmMain(HINSTANCE instance)
-    : instance_(instance), fonts_(scale_)
-{
-}
+const CommandSpec<FrmMain> FrmMain::kCommands[] = {
+    {kCmdOK_FONT, BN_CLICKED, &FrmMain::CmdOK_FONT_Click},
+    {kCmdVESKA, BN_CLICKED, &FrmMain::CmdVESKA_Click},
+    {kCmdView, BN_CLICKED, &FrmMain::CmdView_Click},
+    {kCmdAdd, BN_CLICKED, &FrmMain::cmdAdd_Click},
+    {kCmdExit, BN_CLICKED, &FrmMain::Close},
+    // Esc closes the main window as 閉じる does: the window is a dialog of
+    // buttons, and Esc is a dialog's way out.
+    {IDCANCEL, BN_CLICKED, &FrmMain::Close},
+    {kChkFont, BN_CLICKED, &FrmMain::chkFont_Click},
+};
 
-FrmMain::~FrmMain()
-{
-    if (window_ != nullptr)
-        DestroyWindow(window_);
-}
+FrmMain::FrmMain(HINSTANCE instance) : FormWindow(instance, kForm) {}
 
 int FrmMain::Run()
 {
     if (!Form_Initialize())
         return kExitRefused;
-    if (!CreateMainWindow())
+    if (!Create(nullptr))
         return kExitRefused;
     bool loaded = false;
     RunHandler(nullptr, [&] { loaded = Form_Load(); });
     if (!loaded)
         return kExitRefused;
-
-    ShowWindow(window_, SW_SHOWNORMAL);
-    UpdateWindow(window_);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (TranslateDialogKey(window_, message, DefaultButton()) ||
-            IsDialogMessageW(window_, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    RunModal();
     return kExitClosed;
 }
 
@@ -148,107 +120,57 @@ bool FrmMain::Form_Initialize()
 
 bool FrmMain::Form_Load()
 {
-    SetCaption(kLblFont, kFontFixExplanation);
+    SetText(kLblFont, kFontFixExplanation);
 
     if (IsXpOrLater() != 1)
         return Refuse(kNeedsXp, MB_OK | MB_ICONERROR);
 
-    if (IsVistaOrLater() == 1) {
-        std::wstring iniFile = kVirtualStoreIni;
-        RunDelAppDataFile(iniFile);
-        unsigned char selector = kAllDrives;
-        std::wstring message(kNetDriveMessageLength, L'\0');
-        if (RunChkNetDrv(selector, message) == 1)
-            ShowMessage(nullptr, TrimAtNul(message), MB_OK | MB_ICONINFORMATION);
-    }
+    std::wstring reconnected;
+    if (IsVistaOrLater() == 1 && RepairForElevation(reconnected))
+        ShowMessage(nullptr, reconnected, MB_OK | MB_ICONINFORMATION);
 
-    if (RegKeyExists(kFontKey) == kRegNotDone)
+    if (!MayChangeFontSwitch())
         return Refuse(kNeedsAdministrator, MB_OK | MB_ICONERROR);
 
     Long32 fontSwitch = 0;
-    if (RegGetDword(kFontKey, kFontValue, fontSwitch) == kRegDone) {
-        SendMessageW(Control(kChkFont), BM_SETCHECK, CheckStateFor(fontSwitch), 0);
-        SetCaption(kLblMode, kCompatibleMode);
-    } else {
-        SendMessageW(Control(kChkFont), BM_SETCHECK, BST_UNCHECKED, 0);
-        SetCaption(kLblMode, L"");
-    }
+    const bool switchSet = ReadFontSwitch(fontSwitch);
+    SendMessageW(Control(kChkFont), BM_SETCHECK, switchSet ? CheckStateFor(fontSwitch) : BST_UNCHECKED, 0);
+    SetText(kLblMode, switchSet ? kCompatibleMode : L"");
 
     if (IsInstanceRunning() == 1)
         return Refuse(kOtherUserRuns, MB_OK | MB_ICONERROR);
 
-    const bool foldersFound = RunCheckVeskaFolder() != 0;
-    SetCaption(kLblVESKA, foldersFound ? kFoldersFound : kNoFolders);
+    const bool foldersFound = ApplicationFoldersFound();
+    SetText(kLblVESKA, foldersFound ? kFoldersFound : kNoFolders);
     ShowWindow(Control(kCmdVESKA), foldersFound ? SW_SHOW : SW_HIDE);
 
-    SetCaption(kLblOption, kOptionExplanation);
+    SetText(kLblOption, kOptionExplanation);
     return true;
 }
 
 bool FrmMain::Refuse(const wchar_t* text, UINT style)
 {
     ShowMessage(nullptr, text, style);
-    DestroyWindow(window_);
+    Close();
     return false;
 }
 
-bool FrmMain::CreateMainWindow()
+void FrmMain::OnCommand(int id, int notification)
 {
-    RegisterFormClass(instance_, VK_UTL_MAIN_CLASS, FormWindowProc<FrmMain>);
-
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, VK_UTL_MAIN_CLASS, kCaption, style,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                              nullptr, instance_, this);
-    return window_ != nullptr;
+    RunCommand(*this, kCommands, id, notification);
 }
 
-LRESULT FrmMain::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+bool FrmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
     case WM_CTLCOLORSTATIC:
-        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        result = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return true;
     case WM_SYSCOLORCHANGE:
         OnSysColorChange();
-        return 0;
-    case WM_CLOSE:
-        CmdExit_Click();
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(kExitClosed);
-        return 0;
+        return true;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void FrmMain::OnCreate()
-{
-    CreateControls(window_, kControls, sizeof kControls / sizeof kControls[0], fonts_, scale_);
-    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(kFormFontSize)), FALSE);
-    SizeClientArea(window_, kClientWidth, kClientHeight, scale_);
-}
-
-void FrmMain::OnCommand(int id, int code)
-{
-    if (code != BN_CLICKED)
-        return;
-    switch (id) {
-    case kCmdOK_FONT: CmdOK_FONT_Click(); break;
-    case kCmdVESKA: CmdVESKA_Click(); break;
-    case kCmdView: CmdView_Click(); break;
-    case kCmdAdd: cmdAdd_Click(); break;
-    case kCmdExit: CmdExit_Click(); break;
-    // Esc closes the main window as 閉じる does: the window is a dialog of
-    // buttons, and Esc is a dialog's way out.
-    case IDCANCEL: CmdExit_Click(); break;
-    case kChkFont: chkFont_Click(); break;
-    }
+    return false;
 }
 
 LRESULT FrmMain::OnCtlColorStatic(HDC dc, HWND control)
@@ -279,62 +201,33 @@ void FrmMain::chkFont_Click()
 void FrmMain::CmdOK_FONT_Click()
 {
     DisabledWhileRunning busy(Control(kCmdOK_FONT));
-    if (SendMessageW(Control(kChkFont), BM_GETCHECK, 0, 0) == BST_CHECKED) {
-        if (RegSetDword(kFontKey, kFontValue, 1) == kRegDone)
-            AskForRestart();
-        else
-            ShowMessage(window_, kSettingFailed, MB_OK);
-    } else {
-        RegDeleteEntry(kFontKey, kFontValue);
+    if (SetFontSwitch(SendMessageW(Control(kChkFont), BM_GETCHECK, 0, 0) == BST_CHECKED))
         AskForRestart();
-    }
+    else
+        ShowMessage(window_, kSettingFailed, MB_OK);
 }
 
 void FrmMain::AskForRestart()
 {
     if (ShowMessage(window_, kRestartQuestion, MB_YESNO | MB_ICONINFORMATION) == IDYES)
-        RestartWindows(kReboot);
+        RestartNow();
 }
 
 void FrmMain::CmdVESKA_Click()
 {
     DisabledWhileRunning busy(Control(kCmdVESKA));
-    RunWhileBusy(window_, [] { RunSetVeskaFolder(); });
+    RunWhileBusy(window_, [] { GrantApplicationFolders(); });
     ShowMessage(window_, kSettingDone, MB_OK);
 }
 
 void FrmMain::CmdView_Click()
 {
-    std::string log;
-    if (!ReadWholeFile(GetLogFilePath(), log)) {
-        ShowMessage(window_, kNoHistory, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    ShowMessage(window_, BuildHistoryText(log), MB_OK | MB_ICONINFORMATION);
+    std::wstring history;
+    ShowMessage(window_, ReadHistory(history) ? history : kNoHistory, MB_OK | MB_ICONINFORMATION);
 }
 
 void FrmMain::cmdAdd_Click()
 {
     FrmOption dialog(instance_);
     dialog.ShowModal(window_);
-}
-
-void FrmMain::CmdExit_Click()
-{
-    DestroyWindow(window_);
-}
-
-HWND FrmMain::DefaultButton() const
-{
-    return nullptr; // Enter presses only the focused button
-}
-
-HWND FrmMain::Control(int id) const
-{
-    return FindControl(window_, id);
-}
-
-void FrmMain::SetCaption(int id, const wchar_t* text)
-{
-    SetWindowTextW(Control(id), text);
 }

@@ -1,62 +1,114 @@
-// What the utility's two windows share: their window class and the
-// procedure that hands every message to the form object (and keeps the
-// focus across a change of the active window).
+// What the utility's two windows share: the window and its class, its
+// scale and fonts, its controls made from its table, the dispatch of
+// WM_CREATE, WM_COMMAND and WM_CLOSE, the messages that a busy window
+// drops, and the modal message loop. A form adds its table, its handlers
+// and what is its own.
 #pragma once
 
-#include "busy_cursor.h"
-#include "busy_window.h"
-#include "dialog_keys.h"
-#include "focus_memory.h"
-#include "run_time_error.h"
+#include "form_layout.h"
+#include "message_loop.h"
 
 #include <windows.h>
 
-// Registers a form's window class: the application icon, the arrow pointer
-// and the 3-D face colour behind the controls.
-void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure);
+#include <cstddef>
+#include <string>
 
-// The window procedure of the class of `Form`. The Form object passed to
-// CreateWindowExW receives its window in `window_` and every message in
-// HandleMessage; an error that a handler raises is reported and ends the
-// program. While a form is busy, the pointer stays the hourglass and no form
-// hears what BusyWindow drops.
-// `Form::DefaultButton()` names the button Enter presses when the focus is
-// on no button (null for none).
+// How a form looks: its window class, caption and styles, its client area
+// in twips, its controls, and the button Enter presses when the focus is on
+// no button (0: none).
+struct FormSpec {
+    const wchar_t* className;
+    const wchar_t* caption;
+    DWORD style;
+    DWORD extendedStyle;
+    int clientWidth;
+    int clientHeight;
+    const ControlSpec* controls;
+    size_t controlCount;
+    int defaultButton;
+};
+
+// One row of a form's command table: the handler that a notification of a
+// control runs.
 template <typename Form>
-LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* created = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        created->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+struct CommandSpec {
+    int id;
+    int notification;
+    void (Form::*handler)();
+};
+
+class FormWindow {
+public:
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+
+protected:
+    FormWindow(HINSTANCE instance, const FormSpec& spec);
+    // The object may go before its window: the window then hears nothing
+    // more from it, and is destroyed.
+    ~FormWindow();
+
+    // Creates the window and its controls. With an owner the window is
+    // modal: the owner takes no input until it is closed.
+    bool Create(HWND owner);
+    // Shows the window and dispatches this thread's messages until it is
+    // gone. A WM_QUIT closes it, and is posted again for the loop outside.
+    void RunModal();
+    // Closes the window: its owner is enabled first, so that Windows hands
+    // the activation back to it and not to another program's window.
+    void Close();
+
+    HWND Control(int id) const;
+    std::wstring Text(int id) const;
+    void SetText(int id, const wchar_t* text);
+
+    // After the controls are made.
+    virtual void OnCreate() {}
+    // Every WM_COMMAND: see RunCommand.
+    virtual void OnCommand(int id, int notification) = 0;
+    // Any other message; true when the form answered it in `result`.
+    virtual bool OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+    // A key before the window's controls see it; true when it was taken.
+    // By default Enter and Esc as a dialog box takes them.
+    virtual bool TranslateKey(const MSG& message);
+
+    // Runs the handler that `commands` gives the notification, if any.
+    template <typename Form, size_t N>
+    static void RunCommand(Form& form, const CommandSpec<Form> (&commands)[N], int id,
+                           int notification)
+    {
+        for (const CommandSpec<Form>& command : commands)
+            if (command.id == id && command.notification == notification) {
+                (form.*command.handler)();
+                return;
+            }
     }
-    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    LRESULT dropped = 0;
-    if (BusyWindow::Drops(message, wParam, dropped))
-        return dropped;
-    switch (message) {
-    case WM_SETCURSOR:
-        if (!BusyCursor::IsBusy())
-            break;
-        SetCursor(BusyCursor::Hourglass());
-        return TRUE;
-    case WM_ACTIVATE:
-        KeepFocusAcrossActivation(window, wParam);
-        return 0;
-    case WM_COMMAND:
-        FollowButtonFocus(window, reinterpret_cast<HWND>(lParam), HIWORD(wParam),
-                          form->DefaultButton());
-        break;
-    case WM_DESTROY:
-        // The object may outlive its window: it hears nothing more from it.
-        ForgetFocus(window);
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        form->window_ = nullptr;
-        break;
-    }
-    LRESULT result = 0;
-    RunHandler(window, [&] { result = form->HandleMessage(window, message, wParam, lParam); });
-    return result;
-}
+
+    HWND DefaultButton() const;
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    TwipsScale scale_;
+    FormFonts fonts_;
+
+private:
+    // The message loop of a form: it lasts as long as the window, and
+    // offers the form each key first.
+    class Loop : public MessageLoop {
+    public:
+        explicit Loop(FormWindow& form) : form_(form) {}
+
+    private:
+        bool Finished() const override { return form_.window_ == nullptr; }
+        bool TakesMessage(MSG& message) override;
+
+        FormWindow& form_;
+    };
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Detach();
+
+    const FormSpec& spec_;
+    HWND owner_ = nullptr;
+};
