@@ -80,6 +80,6 @@ done
 echo
 echo "== lines of code (non-blank), product and tests"
 count() { cat "$@" | grep -cv '^\s*$'; }
-product=$(count $(git -C "$root" ls-files -- 'svc/*.cpp' 'svc/*.h' 'utility/*.cpp' 'utility/*.h' 'repair/*.cpp' | sed "s|^|$root/|"))
+product=$(count $(git -C "$root" ls-files -- 'common/*.h' 'svc/*.cpp' 'svc/*.h' 'utility/*.cpp' 'utility/*.h' 'repair/*.cpp' | sed "s|^|$root/|"))
 tests=$(count $(git -C "$root" ls-files -- 'tests/*.cpp' 'tests/*.h' | grep -v '^tests/bench/' | sed "s|^|$root/|"))
 echo "product $product, tests $tests: tests are $((100 * tests / (product + tests)))% of the code"
