@@ -131,14 +131,14 @@ struct FixedFolders {
 // Grants Users full control on folders and records each result in the log.
 class FolderGrant {
 public:
-    explicit FolderGrant(const LibraryLoader& loader) : loader_(loader), logged_(FormLogPath(logPath_)) {}
+    explicit FolderGrant(const LibraryLoader& loader) : loader_(loader), logNamed_(FormLogPath(logPath_)) {}
 
     void GrantAndRecord(const char* folder, const GrantLabel& label) const
     {
         const LONG status = GrantUsersAccess(loader_, folder, GENERIC_ALL);
         // Without a path for the log the grant is done all the same; only
         // its record is lost.
-        if (logged_)
+        if (logNamed_)
             RecordGrant(logPath_, folder, label, status);
     }
 
@@ -151,7 +151,7 @@ public:
 private:
     const LibraryLoader& loader_;
     char logPath_[kPathBuffer] = {};
-    const bool logged_;
+    const bool logNamed_;
 };
 
 } // namespace

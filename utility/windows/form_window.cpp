@@ -24,8 +24,8 @@ void RegisterFormClass(HINSTANCE instance, const wchar_t* className, WNDPROC pro
 
 } // namespace
 
-FormWindow::FormWindow(HINSTANCE instance, const FormSpec& spec)
-    : instance_(instance), fonts_(scale_), spec_(spec)
+FormWindow::FormWindow(HINSTANCE instance, const FormSpec& look)
+    : instance_(instance), fonts_(scale_), spec_(look)
 {
 }
 

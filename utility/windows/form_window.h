@@ -43,7 +43,7 @@ public:
     FormWindow& operator=(const FormWindow&) = delete;
 
 protected:
-    FormWindow(HINSTANCE instance, const FormSpec& spec);
+    FormWindow(HINSTANCE instance, const FormSpec& look);
     // The object may go before its window: the window then hears nothing
     // more from it, and is destroyed.
     ~FormWindow();
