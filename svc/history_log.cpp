@@ -3,8 +3,9 @@
 #include "vksvc.h"
 
 #include "ansi_text.h"
+#include "history_log_format.h"
 
-const char kHistorySection[] = "アクセス権追加フォルダ一覧";
+const char kHistorySection[] = VK_HISTORY_SECTION;
 
 namespace labels {
 const GrantLabel kDatabase = {"データベース", "データベース：エラー"};
@@ -13,11 +14,11 @@ const GrantLabel kLinkedExisting = {"ZELTRAN財務EX連動", "ZELTRAN財務EX連
 const GrantLabel kLinkedCreated = {"VESKA財務EX連動", "VESKA財務EX連動エラー"};
 } // namespace labels
 
-void FormLogPath(char* logPath)
+bool FormLogPath(char* logPath)
 {
     char windowsDir[kPathBuffer] = {};
     GetWindowsDirectoryA(windowsDir, kPathBuffer);
-    FormatInto(logPath, kPathBuffer, "%s\\VK_XP.log", windowsDir);
+    return FormatInto(logPath, kPathBuffer, "%s\\" VK_HISTORY_LOG_FILE, windowsDir);
 }
 
 void RecordGrant(const char* logPath, const char* folder, const GrantLabel& label,

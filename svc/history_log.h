@@ -24,7 +24,9 @@ extern const char kHistorySection[];
 const DWORD kPathBuffer = 256;
 
 // Fills `logPath` (kPathBuffer bytes) with the Windows directory and "\VK_XP.log".
-void FormLogPath(char* logPath);
+// False, with `logPath` empty, when that path is too long for the buffer:
+// cut short, it would name another file.
+bool FormLogPath(char* logPath);
 
 // Records the outcome of one grant: the success label for status 0, nothing
 // for a folder that is not on a fixed drive with ACLs, the failure label for

@@ -39,13 +39,13 @@ bool Reconnect(char letter)
     return WNetAddConnection2A(&resource, nullptr, nullptr, CONNECT_UPDATE_PROFILE) == NO_ERROR;
 }
 
-void AppendLetter(char* driveList, char letter)
+// False when the letter did not fit; the list is then as it was.
+bool AppendLetter(char* driveList, char letter)
 {
     const size_t used = std::strlen(driveList);
     if (used == 0)
-        FormatInto(driveList, kDriveListBuffer, "%c", letter);
-    else
-        FormatInto(driveList + used, kDriveListBuffer - used, "%s%c", kListSeparator, letter);
+        return FormatInto(driveList, kDriveListBuffer, "%c", letter);
+    return FormatInto(driveList + used, kDriveListBuffer - used, "%s%c", kListSeparator, letter);
 }
 
 } // namespace
@@ -57,13 +57,16 @@ LONG WINAPI ChkNetDrv(DWORD driveSelector, LPSTR message)
     const char last = selector == kAllDrives ? 'Z' : selector;
 
     char driveList[kDriveListBuffer] = {};
+    bool listed = true;
     for (int letter = first; letter <= last; ++letter)
         if (Reconnect(static_cast<char>(letter)))
-            AppendLetter(driveList, static_cast<char>(letter));
+            listed = AppendLetter(driveList, static_cast<char>(letter)) && listed;
 
-    if (driveList[0] == '\0')
+    // A message that names fewer drives than were connected would mislead:
+    // none is given then (26 letters always fit, so this guards a change of
+    // the texts).
+    if (driveList[0] == '\0' || !listed)
         return 0;
     // At most 118 bytes and the terminator: the caller's buffer holds 1024.
-    FormatInto(message, kMessageBuffer, kMessageFormat, driveList);
-    return 1;
+    return FormatInto(message, kMessageBuffer, kMessageFormat, driveList) ? 1 : 0;
 }

@@ -38,8 +38,10 @@ public:
     {
         char windowsDir[kPathBuffer] = {};
         GetWindowsDirectoryA(windowsDir, kPathBuffer);
-        FormatInto(iniPath_, sizeof iniPath_, "%s%s", windowsDir, iniFile);
-        Read(section, key);
+        // An ini path too long for the buffer names no file: the value stays
+        // empty, as for an ini file that is not there.
+        if (FormatInto(iniPath_, sizeof iniPath_, "%s%s", windowsDir, iniFile))
+            Read(section, key);
     }
 
     bool HasValue() const { return length_ > 0; }
@@ -115,24 +117,29 @@ IniValue StandaloneFolder() { return IniValue(kStandaloneIni, "DIR", "DB_DIR"); 
 struct FixedFolders {
     char commonData[kPathBuffer] = {};
     char linked[kPathBuffer] = {};
+    bool named = false; // both paths fitted their buffers
 
     FixedFolders()
     {
         char windowsDir[kPathBuffer] = {};
         GetWindowsDirectoryA(windowsDir, kPathBuffer);
-        FormatInto(commonData, sizeof commonData, "%.2s\\VESKADAT", windowsDir);
-        FormatInto(linked, sizeof linked, "%.2s\\VESKAEX", windowsDir);
+        named = FormatInto(commonData, sizeof commonData, "%.2s\\VESKADAT", windowsDir) &&
+                FormatInto(linked, sizeof linked, "%.2s\\VESKAEX", windowsDir);
     }
 };
 
 // Grants Users full control on folders and records each result in the log.
 class FolderGrant {
 public:
-    explicit FolderGrant(const LibraryLoader& loader) : loader_(loader) { FormLogPath(logPath_); }
+    explicit FolderGrant(const LibraryLoader& loader) : loader_(loader), logNamed_(FormLogPath(logPath_)) {}
 
     void GrantAndRecord(const char* folder, const GrantLabel& label) const
     {
-        RecordGrant(logPath_, folder, label, GrantUsersAccess(loader_, folder, GENERIC_ALL));
+        const LONG status = GrantUsersAccess(loader_, folder, GENERIC_ALL);
+        // Without a path for the log the grant is done all the same; only
+        // its record is lost.
+        if (logNamed_)
+            RecordGrant(logPath_, folder, label, status);
     }
 
     void GrantIfExists(const IniValue& value, const GrantLabel& label) const
@@ -144,6 +151,7 @@ public:
 private:
     const LibraryLoader& loader_;
     char logPath_[kPathBuffer] = {};
+    const bool logNamed_;
 };
 
 } // namespace
@@ -164,7 +172,7 @@ LONG WINAPI CheckVeskaFolder()
         return 1;
 
     const FixedFolders fixed;
-    return PathExists(fixed.commonData) || PathExists(fixed.linked) ? 1 : 0;
+    return fixed.named && (PathExists(fixed.commonData) || PathExists(fixed.linked)) ? 1 : 0;
 }
 
 void GrantVeskaFolders(const LibraryLoader& loader)
@@ -181,6 +189,8 @@ void GrantVeskaFolders(const LibraryLoader& loader)
     grant.GrantIfExists(StandaloneFolder(), labels::kDatabase);
 
     const FixedFolders fixed;
+    if (!fixed.named)
+        return;
     const bool commonDataExists = PathExists(fixed.commonData);
     if (commonDataExists)
         grant.GrantAndRecord(fixed.commonData, labels::kCommonData);

@@ -5,6 +5,7 @@
 // grant is made with advapi32.dll's SetKernelObjectSecurity refused for
 // chosen folders, and CreatePrivateObjectSecurityEx, whose Wine version
 // gives no DACL, is the tests' model (the loader seam of GrantVeskaFolders).
+#include "history_log_format.h"
 #include "veska_folders.h"
 #include "vksvc.h"
 
@@ -70,7 +71,7 @@ const char* const kApplicationKeys[] = {"DB_DIR", "APP_DIR"};
 const char kDatabaseIni[] = "QX_DBE32.ini";
 const char kStandaloneIni[] = "LW_DBE32.ini";
 
-const char kLogSection[] = "アクセス権追加フォルダ一覧";
+const char kLogSection[] = VK_HISTORY_SECTION;
 const char kDatabase[] = "データベース";
 const char kCommonData[] = "VESKA共通情報";
 const char kLinkedExisting[] = "ZELTRAN財務EX連動";
@@ -85,7 +86,7 @@ const char kFat32Folder[] = "F:\\data";        // fat32.sh
 const char kNetworkDriveFolder[] = "N:\\data"; // network.sh
 const char kUncFolder[] = "\\\\vkserver\\share\\data"; // unc-share.sh
 
-std::string LogPath() { return WindowsDir() + "\\VK_XP.log"; }
+std::string LogPath() { return WindowsDir() + "\\" VK_HISTORY_LOG_FILE; }
 
 // The log's entries as "folder=label", in file order.
 std::vector<std::string> LogEntries()

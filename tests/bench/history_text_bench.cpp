@@ -1,4 +1,5 @@
 // Time to build the history view's text from a 10,000-line log.
+#include "history_log_format.h"
 #include "history_view.h"
 
 #include <windows.h>
@@ -10,7 +11,7 @@ namespace {
 
 std::string MakeLog(int lines)
 {
-    std::string log = "[アクセス権追加フォルダ一覧]\r\n";
+    std::string log = VK_HISTORY_SECTION_LINE;
     for (int i = 0; i < lines; ++i)
         log += "C:\\VESKA\\データ\\フォルダ" + std::to_string(i) + "=財務OrvikVasto\r\n";
     return log;

@@ -5,6 +5,7 @@
 // alone on a PC with every drive letter in use (gui_all_drives).
 #include "FrmMain_ids.h"
 #include "FrmOption_ids.h"
+#include "history_log_format.h"
 #include "test_support.h"
 #include "utility_session.h"
 
@@ -21,11 +22,11 @@ const wchar_t kWholeDrive[] = L"ドライブ全体のアクセス権を変更す
 const wchar_t kFailed[] = L"設定処理でエラーが発生しました。";
 const wchar_t kDone[] = L"設定処理は終了しました。";
 
-std::string LogPath() { return vktest::WindowsDir() + "\\VK_XP.log"; }
+std::string LogPath() { return vktest::WindowsDir() + "\\" VK_HISTORY_LOG_FILE; }
 
 std::vector<vktest::IniEntry> LogEntries()
 {
-    return vktest::IniEntries(LogPath(), "アクセス権追加フォルダ一覧");
+    return vktest::IniEntries(LogPath(), VK_HISTORY_SECTION);
 }
 
 void SetText(HWND control, const std::wstring& text)

@@ -1,6 +1,7 @@
 // The lower frame: the applications' folders found or not, the grant on all
 // of them, and the history view.
 #include "FrmMain_ids.h"
+#include "history_log_format.h"
 #include "test_support.h"
 #include "utility_session.h"
 
@@ -21,7 +22,7 @@ const wchar_t kOption[] =
     L"\r\n指定されたフォルダに対し「Usersグループ」を追加し、「フルコントロール権限」を設定します。";
 const wchar_t kNoHistory[] = L"アクセス権を変更した履歴はありません。";
 
-std::string LogPath() { return vktest::WindowsDir() + "\\VK_XP.log"; }
+std::string LogPath() { return vktest::WindowsDir() + "\\" VK_HISTORY_LOG_FILE; }
 
 struct MainWindow {
     UtilitySession utility;
@@ -93,13 +94,13 @@ TEST_CASE("the grant on the applications' folders, followed by the history view"
     CHECK(IsShown(main[kCmdVESKA]));
     CHECK(Caption(main[kLblVESKA]) == kFoldersFound);
 
-    const std::vector<vktest::IniEntry> entries = vktest::IniEntries(LogPath(), "アクセス権追加フォルダ一覧");
+    const std::vector<vktest::IniEntry> entries = vktest::IniEntries(LogPath(), VK_HISTORY_SECTION);
     REQUIRE(entries.size() == 3);
     CHECK(entries[0].key == "C:\\vktree");
     CHECK(entries[0].value == "財務OrvikVasto");
     const vkui::MessageBoxContent history = main.Press(kCmdView);
     CHECK(history.icon == BoxIcon::Information);
-    CHECK(history.text == L"[アクセス権追加フォルダ一覧]\r\n\r\nC:\\vktree=" + vktest::Widen(entries[0].value) +
+    CHECK(history.text == L"" VK_HISTORY_SECTION_LINE L"\r\nC:\\vktree=" + vktest::Widen(entries[0].value) +
                           L"\r\n\r\n"
                           L"C:\\VESKADAT=VESKA共通情報\r\n\r\n"
                           L"C:\\VESKAEX=VESKA財務EX連動\r\n\r\n");

@@ -1,7 +1,7 @@
 #include "text_fit.h"
 
-#include "FrmMain_ids.h"
-#include "FrmOption_ids.h"
+#include "FrmMain_controls.h"
+#include "FrmOption_controls.h"
 #include "form_layout.h"
 #include "ui_driver.h"
 
@@ -9,55 +9,36 @@ namespace gui {
 
 namespace {
 
-enum class Kind { Label, CheckBox, Button };
-
-struct Checked {
-    int id;
-    const char* name;
-    Kind kind;
-    int fontSize;
-};
-
-const Checked kMain[] = {
-    {kLblFont, "lblFont", Kind::Label, kFormFontSize},
-    {kChkFont, "chkFont", Kind::CheckBox, kFormFontSize},
-    {kLblMode, "lblMode", Kind::Label, kFormFontSize},
-    {kCmdOK_FONT, "CmdOK_FONT", Kind::Button, kFormFontSize},
-    {kLblVESKA, "lblVESKA", Kind::Label, kFormFontSize},
-    {kCmdVESKA, "CmdVESKA", Kind::Button, kFormFontSize},
-    {kLblOption, "lblOption", Kind::Label, kFormFontSize},
-    {kCmdView, "CmdView", Kind::Button, kFormFontSize},
-    {kCmdAdd, "cmdAdd", Kind::Button, kFormFontSize},
-    {kCmdExit, "CmdExit", Kind::Button, kFormFontSize},
-};
-
-const Checked kDialog[] = {
-    {kLblACL, "lblACL", Kind::Label, kSmallFontSize},
-    {kCmdOK, "CmdOK", Kind::Button, kFormFontSize},
-    {kCmdClose, "CmdClose", Kind::Button, kFormFontSize},
-};
-
 // The width a control leaves its text: a check box loses its box and the
 // gap after it, a button its raised edges.
-int TextWidth(Kind kind, int controlWidth)
+int TextWidth(ControlKind kind, int controlWidth)
 {
     switch (kind) {
-    case Kind::CheckBox:
+    case ControlKind::CheckBox:
         return controlWidth - GetSystemMetrics(SM_CXMENUCHECK) - GetSystemMetrics(SM_CXEDGE);
-    case Kind::Button:
+    case ControlKind::Button:
         return controlWidth - 4 * GetSystemMetrics(SM_CXEDGE);
-    case Kind::Label:
+    default:
         break;
     }
     return controlWidth;
 }
 
+// The controls that show a text of their own; a frame's caption, a list and
+// a box that the user types in are not measured.
+bool ShowsText(ControlKind kind)
+{
+    return kind == ControlKind::Label || kind == ControlKind::CheckBox || kind == ControlKind::Button;
+}
+
 template <size_t N>
-void Measure(const char* windowName, HWND window, const Checked (&controls)[N], const FormFonts& fonts,
+void Measure(const char* windowName, HWND window, const ControlSpec (&controls)[N], const FormFonts& fonts,
              std::vector<TextFit>& fits)
 {
     HDC dc = CreateCompatibleDC(nullptr);
-    for (const Checked& control : controls) {
+    for (const ControlSpec& control : controls) {
+        if (!ShowsText(control.kind))
+            continue;
         HWND handle = vkui::FindControl(window, control.id);
         RECT place;
         GetWindowRect(handle, &place);
@@ -86,9 +67,9 @@ std::vector<TextFit> MeasureTextFit(HWND main, HWND dialog)
     const TwipsScale scale;
     const FormFonts fonts(scale);
     std::vector<TextFit> fits;
-    Measure("FrmMain", main, kMain, fonts, fits);
+    Measure("FrmMain", main, kFrmMainControls, fonts, fits);
     if (dialog != nullptr)
-        Measure("FrmOption", dialog, kDialog, fonts, fits);
+        Measure("FrmOption", dialog, kFrmOptionControls, fonts, fits);
     return fits;
 }
 

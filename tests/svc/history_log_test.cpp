@@ -4,6 +4,7 @@
 // Expected texts are written as wide strings and turned into code page 932
 // here, so they do not depend on how the compiler encodes narrow literals.
 #include "history_log.h"
+#include "history_log_format.h"
 #include "test_support.h"
 #include "vksvc.h"
 
@@ -25,7 +26,7 @@ std::string ShiftJis(const std::wstring& text)
     return bytes;
 }
 
-const std::wstring kSection = L"アクセス権追加フォルダ一覧";
+const std::wstring kSection = L"" VK_HISTORY_SECTION;
 const char kCommonDataFolder[] = "C:\\VESKADAT";
 const char kLinkedFolder[] = "C:\\VESKAEX";
 
@@ -34,7 +35,7 @@ const char kLinkedFolder[] = "C:\\VESKAEX";
 class FreshLog {
 public:
     explicit FreshLog(const std::string& name)
-        : folder_("C:\\vk-history\\" + name), path_(folder_.Path() + "\\VK_XP.log")
+        : folder_("C:\\vk-history\\" + name), path_(folder_.Path() + "\\" VK_HISTORY_LOG_FILE)
     {
     }
     const char* Path() const { return path_.c_str(); }
@@ -67,7 +68,7 @@ std::string Line(const std::string& key, const std::wstring& label)
 TEST_CASE("the log is VK_XP.log in the Windows directory")
 {
     char logPath[kPathBuffer] = {};
-    FormLogPath(logPath);
+    REQUIRE(FormLogPath(logPath));
     CHECK(std::string(logPath) == WindowsDir() + "\\VK_XP.log");
     CHECK(std::string(logPath) == "C:\\windows\\VK_XP.log");
 }

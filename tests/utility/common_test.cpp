@@ -4,6 +4,7 @@
 // 95), the Windows function is bound to a double that reports it.
 #include "basCommon.h"
 #include "bound_doubles.h"
+#include "history_log_format.h"
 #include "test_support.h"
 
 #include <doctest.h>
@@ -61,9 +62,9 @@ private:
 
 // --- History log ------------------------------------------------------------------
 
-const char kLogSection[] = "アクセス権追加フォルダ一覧";
+const char kLogSection[] = VK_HISTORY_SECTION;
 
-std::string LogPath() { return WindowsDir() + "\\VK_XP.log"; }
+std::string LogPath() { return WindowsDir() + "\\" VK_HISTORY_LOG_FILE; }
 
 // Starts without a log and leaves none behind.
 struct FreshLog {
@@ -307,7 +308,7 @@ TEST_SUITE("Windows directory")
               "backslash")
     {
         CHECK(GetWindowsDir() == Wide(WindowsDir()));
-        CHECK(GetLogFilePath() == Wide(WindowsDir()) + L"\\VK_XP.log");
+        CHECK(GetLogFilePath() == Wide(WindowsDir()) + L"\\" VK_HISTORY_LOG_FILE);
     }
 
     TEST_CASE("Windows in a drive root: C:\\ gives C: and the log C:\\VK_XP.log")
@@ -358,8 +359,8 @@ TEST_SUITE("WriteAddedFolderRecord")
         CHECK(IniSections(LogPath()) == std::vector<std::string>{kLogSection});
         CHECK(IniEntries(LogPath(), kLogSection) ==
               std::vector<IniEntry>{{"C:\\会計データ", "追加フォルダ"}});
-        CHECK(Holds("[アクセス権追加フォルダ一覧]\r\n"));
-        CHECK(Holds("C:\\会計データ=追加フォルダ\r\n"));
+        CHECK(Holds(VK_HISTORY_SECTION_LINE));
+        CHECK(Holds(HistoryLine<std::string>("C:\\会計データ", VK_HISTORY_ADDED_FOLDER)));
     }
 
     TEST_CASE_FIXTURE(FreshLog, "a new folder is added after the library's records")

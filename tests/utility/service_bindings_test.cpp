@@ -6,6 +6,7 @@
 #include "basCommon.h"
 #include "basXPCommon.h"
 #include "bound_doubles.h"
+#include "history_log_format.h"
 #include "test_support.h"
 
 #include <doctest.h>
@@ -284,13 +285,13 @@ TEST_CASE("RunDelAppDataFile deletes this user's VirtualStore copy: 1, then 0")
 TEST_CASE("RunCheckVeskaFolder and RunSetVeskaFolder find and record the system drive's "
           "\\VESKAEX")
 {
-    const std::string log = WindowsDir() + "\\VK_XP.log";
+    const std::string log = WindowsDir() + "\\" VK_HISTORY_LOG_FILE;
     CHECK(RunCheckVeskaFolder() == 0);
     {
         ScopedFolder exchange("C:\\VESKAEX");
         CHECK(RunCheckVeskaFolder() == 1);
         RunSetVeskaFolder();
-        const std::vector<IniEntry> entries = IniEntries(log, "アクセス権追加フォルダ一覧");
+        const std::vector<IniEntry> entries = IniEntries(log, VK_HISTORY_SECTION);
         REQUIRE(entries.size() == 1);
         CHECK(entries[0].key == "C:\\VESKAEX");
         CHECK(entries[0].value == "ZELTRAN財務EX連動");

@@ -1,6 +1,7 @@
 #include "worker_call.h"
 
 #include "kernel_handle.h"
+#include "message_loop.h"
 
 #include <windows.h>
 
@@ -26,38 +27,27 @@ unsigned __stdcall RunJob(void* argument)
     return 0;
 }
 
-// Dispatches every message that waits. MsgWaitForMultipleObjects wakes only
-// for messages that arrive after the last look at the queue, so each
-// wake-up empties it.
-void DispatchWaiting(bool& quit, WPARAM& quitCode)
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            quit = true;
-            quitCode = message.wParam;
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+// The message loop that lasts until the worker thread ends.
+class WorkerWait : public MessageLoop {
+public:
+    explicit WorkerWait(HANDLE thread) : thread_(thread) {}
+
+private:
+    bool Finished() const override { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }
+    HANDLE EndSignal() const override { return thread_; }
+
+    HANDLE thread_;
+};
 
 void WaitDispatching(HANDLE thread)
 {
+    // The job lives on this stack: a quit that arrives meanwhile never ends
+    // the wait, and is posted again once the worker has ended.
+    WorkerWait wait(thread);
     bool quit = false;
     WPARAM quitCode = 0;
-    for (;;) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
-        if (woke == WAIT_OBJECT_0 + 1) {
-            DispatchWaiting(quit, quitCode);
-            continue;
-        }
-        // The job lives on this stack: never leave before the worker ends.
-        if (woke != WAIT_OBJECT_0)
-            WaitForSingleObject(thread, INFINITE);
-        break;
-    }
+    while (!wait.Run(quitCode))
+        quit = true;
     if (quit)
         PostQuitMessage(static_cast<int>(quitCode));
 }

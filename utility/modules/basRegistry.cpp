@@ -216,6 +216,32 @@ Status16 DeleteKeyOfPath(const std::wstring& keyPath)
                : kRegNotDone;
 }
 
+bool IsNumberType(DWORD type)
+{
+    return type == REG_DWORD;
+}
+
+// The one query that every read goes through: opens the key of `keyPath`
+// (or takes the bare root) and reads the value into `data` (`size` bytes).
+// A value of a type that `accepts` is handed to `take` with the number of
+// bytes stored, before the key is closed: a close that fails then makes
+// the read "not done" with the output already taken.
+template <typename Take>
+Status16 QueryValueOfPath(const std::wstring& keyPath, const std::wstring& valueName, BYTE* data,
+                          DWORD size, bool (*accepts)(DWORD), Take&& take)
+{
+    OperationKey key = KeyToUse(keyPath, kReadAccess);
+    if (key.OpenFailed())
+        return kRegNotDone;
+    DWORD type = REG_NONE;
+    DWORD stored = size;
+    AnsiText name(valueName);
+    if (QueryValue(key.Get(), name.Get(), &type, data, &stored) != ERROR_SUCCESS || !accepts(type))
+        return key.Close(kRegNotDone);
+    take(stored);
+    return key.Close(kRegDone);
+}
+
 Status16 DeleteValueOfPath(const std::wstring& keyPath, const std::wstring& valueName)
 {
     OperationKey key = KeyToUse(keyPath, kDeleteValueAccess);
@@ -260,44 +286,24 @@ Status16 RegSetDword(const std::wstring& keyPath, const std::wstring& valueName,
 Status16 RegGetString(const std::wstring& keyPath, const std::wstring& valueName,
                       std::wstring& text, Long32& length)
 {
-    OperationKey key = KeyToUse(keyPath, kReadAccess);
-    if (key.OpenFailed())
-        return kRegNotDone;
-    Status16 status = kRegNotDone;
     char buffer[kTextBufferSize] = {};
-    DWORD type = REG_NONE;
-    DWORD stored = kTextBufferSize;
-    AnsiText name(valueName);
-    if (QueryValue(key.Get(), name.Get(), &type, reinterpret_cast<BYTE*>(buffer), &stored) ==
-            ERROR_SUCCESS &&
-        IsTextType(type)) {
-        // The last stored byte, normally the terminating zero, is dropped.
-        const DWORD textLength = stored == 0 ? 0 : stored - 1;
-        length = static_cast<Long32>(textLength);
-        text = FromAnsi(buffer, textLength);
-        status = kRegDone;
-    }
-    return key.Close(status);
+    return QueryValueOfPath(keyPath, valueName, reinterpret_cast<BYTE*>(buffer), kTextBufferSize,
+                            IsTextType, [&](DWORD stored) {
+                                // The last stored byte, normally the
+                                // terminating zero, is dropped.
+                                const DWORD textLength = stored == 0 ? 0 : stored - 1;
+                                length = static_cast<Long32>(textLength);
+                                text = FromAnsi(buffer, textLength);
+                            });
 }
 
 Status16 RegGetDword(const std::wstring& keyPath, const std::wstring& valueName, Long32& number)
 {
     if (valueName.empty())
         return kRegNotDone;
-    OperationKey key = KeyToUse(keyPath, kReadAccess);
-    if (key.OpenFailed())
-        return kRegNotDone;
-    Status16 status = kRegNotDone;
     unsigned char buffer[kNumberBufferSize] = {};
-    DWORD type = REG_NONE;
-    DWORD stored = kNumberBufferSize;
-    AnsiText name(valueName);
-    if (QueryValue(key.Get(), name.Get(), &type, buffer, &stored) == ERROR_SUCCESS &&
-        type == REG_DWORD) {
-        number = BytesToLong(buffer);
-        status = kRegDone;
-    }
-    return key.Close(status);
+    return QueryValueOfPath(keyPath, valueName, buffer, kNumberBufferSize, IsNumberType,
+                            [&](DWORD) { number = BytesToLong(buffer); });
 }
 
 Status16 RegDeleteEntry(const std::wstring& keyPath, const std::wstring& valueName)

@@ -55,8 +55,10 @@ enum class ControlKind { Frame, Label, Button, CheckBox, ComboBox, TextBox, DirL
 
 // One control of a window's layout. `parent` is the ID of the frame it
 // stands in, or 0 for the window itself; positions are relative to it.
+// `name` is the control's name in the layout, for whoever reports on it.
 struct ControlSpec {
     int id;
+    const char* name;
     ControlKind kind;
     int parent;
     const wchar_t* caption;

@@ -3,12 +3,13 @@
 #include "ansi_argument.h"
 #include "basRegistry.h"
 #include "binding_table.h"
+#include "history_log_format.h"
 
 namespace {
 
-constexpr wchar_t kLogFileName[] = L"\\VK_XP.log";
-constexpr wchar_t kLogSection[] = L"アクセス権追加フォルダ一覧";
-constexpr wchar_t kAddedFolderLabel[] = L"追加フォルダ";
+constexpr wchar_t kLogFileName[] = L"\\" VK_HISTORY_LOG_FILE;
+constexpr wchar_t kLogSection[] = L"" VK_HISTORY_SECTION;
+constexpr wchar_t kAddedFolderLabel[] = L"" VK_HISTORY_ADDED_FOLDER;
 
 // 255 characters and the terminator.
 constexpr UINT kWindowsDirBufferSize = 256;

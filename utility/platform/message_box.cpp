@@ -1,6 +1,5 @@
 #include "message_box.h"
 
-#include "app_text.h"
 #include "focus_memory.h"
 
 int ShowMessage(HWND owner, const std::wstring& text, UINT style)

@@ -1,8 +1,5 @@
 // Texts that more than one window of the utility shows.
 #pragma once
 
-// Title of every message box of the utility.
-const wchar_t kAppTitle[] = L"VESKA Windows ユーティリティ";
-
 const wchar_t kSettingFailed[] = L"設定処理でエラーが発生しました。";
 const wchar_t kSettingDone[] = L"設定処理は終了しました。";

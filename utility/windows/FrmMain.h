@@ -3,32 +3,21 @@
 // dialog.
 #pragma once
 
-#include "form_layout.h"
+#include "form_window.h"
 
-#include <windows.h>
-
-#include <memory>
-
-class FrmMain {
+class FrmMain : public FormWindow {
 public:
     explicit FrmMain(HINSTANCE instance);
-    ~FrmMain();
-    FrmMain(const FrmMain&) = delete;
-    FrmMain& operator=(const FrmMain&) = delete;
 
     // Runs the program: the gate, then the window until it is closed.
     // Returns the process exit code.
     int Run();
 
 private:
-    template <typename Form>
-    friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
     bool Form_Initialize();
     bool Form_Load();
-    void OnCreate();
-    void OnCommand(int id, int code);
+    void OnCommand(int id, int notification) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnSysColorChange();
 
@@ -36,18 +25,10 @@ private:
     void CmdVESKA_Click();
     void CmdView_Click();
     void cmdAdd_Click();
-    void CmdExit_Click();
     void chkFont_Click();
 
-    bool CreateMainWindow();
     void AskForRestart();
-    HWND DefaultButton() const;
-    HWND Control(int id) const;
-    void SetCaption(int id, const wchar_t* text);
     bool Refuse(const wchar_t* text, UINT style);
 
-    HINSTANCE instance_;
-    HWND window_ = nullptr;
-    TwipsScale scale_;
-    FormFonts fonts_;
+    static const CommandSpec<FrmMain> kCommands[];
 };

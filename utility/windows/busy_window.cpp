@@ -27,6 +27,11 @@ BOOL CALLBACK EnableDisabledControl(HWND control, LPARAM)
     return TRUE;
 }
 
+HCURSOR Hourglass()
+{
+    return LoadCursorW(nullptr, IDC_WAIT);
+}
+
 void EnableCloseBox(HWND window, bool enable)
 {
     EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE,
@@ -45,16 +50,23 @@ BusyWindow::BusyWindow(HWND window)
     EnableCloseBox(window_, false);
     SetShutdownBlockReason(mainWindow_, kShutdownReason);
     ++depth_;
+    previousPointer_ = SetCursor(Hourglass());
 }
 
 BusyWindow::~BusyWindow()
 {
+    SetCursor(previousPointer_ != nullptr ? previousPointer_ : LoadCursorW(nullptr, IDC_ARROW));
     --depth_;
     ClearShutdownBlockReason(mainWindow_);
     EnableCloseBox(window_, true);
     EnumChildWindows(window_, EnableDisabledControl, 0);
     if (focus_ != nullptr && IsWindowEnabled(focus_))
         GiveFocusBack(focus_);
+}
+
+HCURSOR BusyWindow::Pointer()
+{
+    return depth_ > 0 ? Hourglass() : nullptr;
 }
 
 bool BusyWindow::Drops(UINT message, WPARAM wParam, LRESULT& answer)
