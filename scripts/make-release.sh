@@ -6,12 +6,19 @@
 #   make-release.sh ARCHIVE.zip FILE_OR_FOLDER...
 #   SOURCE_DATE_EPOCH     time stamp of every entry (default: the time of the
 #                         checked-out commit)
-#   VK_SIGN_PKCS12        a code-signing certificate with its key (PKCS#12):
-#                         every .exe and .dll is signed (Authenticode, SHA-256)
-#                         before the checksums are taken
-#   VK_SIGN_PASSWORD      its password
-#   VK_SIGN_TIMESTAMP     a timestamp server (RFC 3161) to countersign with, so
-#                         that the signature outlives the certificate
+#   VK_SIGN_PKCS12        a code-signing certificate with its key (PKCS#12)
+#   VK_SIGN_PKCS11_MODULE or, for a key on a hardware token, the token's
+#   VK_SIGN_PKCS11_KEY    PKCS#11 module, the key on it (a pkcs11: URI) and
+#   VK_SIGN_CERTS         the certificate with its chain (PEM)
+#   VK_SIGN_PASSWORD      the PKCS#12 file's password, or the token's PIN
+#   VK_SIGN_TIMESTAMP     a timestamp server: RFC 3161 for the SHA-256
+#                         signature, and Authenticode's own protocol for the
+#                         SHA-1 one, so that both outlive the certificate
+#   VK_SIGN_TIMESTAMP_LEGACY  another server for the SHA-1 signature's
+#                         timestamp (default: VK_SIGN_TIMESTAMP)
+# Given a key, every .exe and .dll is signed twice before the checksums are
+# taken (Authenticode): SHA-1 first, which older Windows read, then SHA-256
+# nested in it, which later Windows read.
 # The same files make the same bytes, whatever their times, modes and owners
 # and the machine's clock and time zone. Names are stored in CP932 and not
 # marked UTF-8: the zip folder of Windows XP and 7 ignores that mark and reads
@@ -30,15 +37,30 @@ export LC_ALL=C.UTF-8 TZ=UTC  # zip stores local times: UTC makes them the same 
 stage=$(mktemp -d "$archive.XXXXXX")
 trap 'status=$?; rm -rf "$stage"; [ $status -eq 0 ] || rm -f "$archive"' EXIT
 
-# A half-given certificate would quietly make an unsigned release.
-signing=${VK_SIGN_PKCS12:-}
-if [ -z "$signing" ]; then
-    [ -z "${VK_SIGN_PASSWORD:-}${VK_SIGN_TIMESTAMP:-}" ] ||
-        { echo "make-release: VK_SIGN_PASSWORD or VK_SIGN_TIMESTAMP without VK_SIGN_PKCS12" >&2; exit 2; }
+# A half-given key would quietly make an unsigned release.
+signing=
+if [ -n "${VK_SIGN_PKCS12:-}" ]; then
+    [ -z "${VK_SIGN_PKCS11_MODULE:-}${VK_SIGN_PKCS11_KEY:-}${VK_SIGN_CERTS:-}" ] ||
+        { echo "make-release: VK_SIGN_PKCS12 and a PKCS#11 key both given" >&2; exit 2; }
+    [ -f "$VK_SIGN_PKCS12" ] && [ -r "$VK_SIGN_PKCS12" ] ||
+        { echo "make-release: cannot read $VK_SIGN_PKCS12" >&2; exit 2; }
+    signing=(-pkcs12 "$VK_SIGN_PKCS12")
+elif [ -n "${VK_SIGN_PKCS11_MODULE:-}${VK_SIGN_PKCS11_KEY:-}${VK_SIGN_CERTS:-}" ]; then
+    [ -n "${VK_SIGN_PKCS11_MODULE:-}" ] && [ -n "${VK_SIGN_PKCS11_KEY:-}" ] && [ -n "${VK_SIGN_CERTS:-}" ] ||
+        { echo "make-release: a PKCS#11 key needs VK_SIGN_PKCS11_MODULE, VK_SIGN_PKCS11_KEY and VK_SIGN_CERTS" >&2; exit 2; }
+    for file in "$VK_SIGN_PKCS11_MODULE" "$VK_SIGN_CERTS"; do
+        [ -f "$file" ] && [ -r "$file" ] || { echo "make-release: cannot read $file" >&2; exit 2; }
+    done
+    signing=(-pkcs11module "$VK_SIGN_PKCS11_MODULE" -certs "$VK_SIGN_CERTS" -key "$VK_SIGN_PKCS11_KEY")
 else
-    [ -f "$signing" ] && [ -r "$signing" ] || { echo "make-release: cannot read $signing" >&2; exit 2; }
+    [ -z "${VK_SIGN_PASSWORD:-}${VK_SIGN_TIMESTAMP:-}${VK_SIGN_TIMESTAMP_LEGACY:-}" ] ||
+        { echo "make-release: a password or timestamp server without a key (VK_SIGN_PKCS12 or VK_SIGN_PKCS11_MODULE)" >&2; exit 2; }
+fi
+if [ -n "$signing" ]; then
     command -v osslsigncode >/dev/null ||
         { echo "make-release: osslsigncode is missing (scripts/install-deps.sh)" >&2; exit 2; }
+    [ -z "${VK_SIGN_TIMESTAMP_LEGACY:-}" ] || [ -n "${VK_SIGN_TIMESTAMP:-}" ] ||
+        { echo "make-release: VK_SIGN_TIMESTAMP_LEGACY without VK_SIGN_TIMESTAMP" >&2; exit 2; }
 fi
 # Kept in this shell alone: no program started from here inherits it.
 password=${VK_SIGN_PASSWORD:-}
@@ -62,13 +84,19 @@ for file in "${files[@]}"; do
     names+=("$name")
 done
 # The password reaches osslsigncode through a pipe, never its command line
-# (which every user of the machine can read) nor a file.
+# (which every user of the machine can read) nor a file. Each signing writes
+# a new file; only a file signed twice replaces the copy.
 sign() {
-    local file=$1 timestamp=()
-    [ -z "${VK_SIGN_TIMESTAMP:-}" ] || timestamp=(-ts "$VK_SIGN_TIMESTAMP")
-    osslsigncode sign -pkcs12 "$signing" -readpass <(printf %s "$password") -h sha256 \
-        "${timestamp[@]}" -in "$file" -out "$file.signed" >/dev/null ||
+    local file=$1 legacy=() rfc3161=()
+    if [ -n "${VK_SIGN_TIMESTAMP:-}" ]; then
+        legacy=(-t "${VK_SIGN_TIMESTAMP_LEGACY:-$VK_SIGN_TIMESTAMP}") rfc3161=(-ts "$VK_SIGN_TIMESTAMP")
+    fi
+    osslsigncode sign "${signing[@]}" -readpass <(printf %s "$password") -h sha1 \
+        "${legacy[@]}" -in "$file" -out "$file.sha1" >/dev/null &&
+    osslsigncode sign "${signing[@]}" -readpass <(printf %s "$password") -h sha256 -nest \
+        "${rfc3161[@]}" -in "$file.sha1" -out "$file.signed" >/dev/null ||
         { echo "make-release: signing $(basename "$file") failed" >&2; exit 1; }
+    rm "$file.sha1"
     mv "$file.signed" "$file"
 }
 if [ -n "$signing" ]; then

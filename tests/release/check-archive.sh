@@ -7,10 +7,12 @@
 # Notepad of any Japanese Windows shows line by line (CP932, every line ended
 # by CR LF); the same files make the same
 # archive again; and given a certificate, the script signs the three binaries
-# over exactly the tested bytes.
+# twice over exactly the tested bytes, SHA-1 first and SHA-256 nested in it
+# (as osslsigncode 2.5, Debian 12's own, and later versions report them).
 #   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE
 set -euo pipefail
-unset VK_SIGN_PKCS12 VK_SIGN_PASSWORD VK_SIGN_TIMESTAMP  # the unsigned cases must stay unsigned
+unset VK_SIGN_PKCS12 VK_SIGN_PKCS11_MODULE VK_SIGN_PKCS11_KEY VK_SIGN_CERTS VK_SIGN_PASSWORD \
+    VK_SIGN_TIMESTAMP VK_SIGN_TIMESTAMP_LEGACY  # the unsigned cases must stay unsigned
 archive=$(realpath -m "$1") bin=$(realpath -m "$2") guide_dir=$(realpath -m "$3") make_release=$(realpath -m "$4")
 export LC_ALL=C.UTF-8
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -103,11 +105,12 @@ sums_here signed/SHA256SUMS.txt >signed/SHA256SUMS.lf
 (cd signed && sha256sum --check --strict --quiet SHA256SUMS.lf) || fail "the signed archive's SHA256SUMS.txt is wrong"
 
 # The Authenticode digest of an unsigned program, computed here and not by
-# osslsigncode: SHA-256 over the whole file but the two header fields that
-# signing rewrites (the checksum, the certificate table's entry), and the
-# zeros that pad the file to the 8-byte boundary where the signature goes.
-authenticode_sha256() {
-    local file=$1 optional checksum table size
+# osslsigncode: the digest (sha1sum, sha256sum) of the whole file but the two
+# header fields that signing rewrites (the checksum, the certificate table's
+# entry), and the zeros that pad the file to the 8-byte boundary where the
+# signature goes.
+authenticode_digest() {
+    local file=$1 sum=$2 optional checksum table size
     optional=$(( $(le "$file" 60 4) + 24 )) checksum=$((optional + 64)) size=$(stat -c %s "$file")
     case $(le "$file" "$optional" 2) in
         $((0x10b))) table=$((optional + 128)) ;;  # PE32
@@ -116,16 +119,21 @@ authenticode_sha256() {
     esac
     [ "$(le "$file" $((table + 4)) 4)" = 0 ] || fail "$file is signed already"
     { head -c "$checksum" "$file"; tail -c +$((checksum + 5)) "$file" | head -c $((table - checksum - 4))
-      tail -c +$((table + 9)) "$file"; head -c $(( (8 - size % 8) % 8 )) /dev/zero; } | sha256sum | cut -c1-64
+      tail -c +$((table + 9)) "$file"; head -c $(( (8 - size % 8) % 8 )) /dev/zero; } | "$sum" | cut -d' ' -f1
 }
 for name in "${binaries[@]}"; do
     cmp "out/$name" "$bin/$name" || fail "signing changed the build's $name"
     osslsigncode verify -CAfile cert.pem -in "signed/$name" >verify.txt 2>&1 ||
-        fail "$name's signature does not verify:"$'\n'"$(cat verify.txt)"
-    expected=$(authenticode_sha256 "$bin/$name")
+        fail "$name's signatures do not verify:"$'\n'"$(cat verify.txt)"
+    # Each signature's own lines start the line; its signer's are indented.
+    expected="SHA1 $(authenticode_digest "$bin/$name" sha1sum)"$'\n'"SHA256 $(authenticode_digest "$bin/$name" sha256sum)"
     for which in Current Calculated; do
-        digest=$(sed -n "s/^$which message digest *: *\([0-9A-F]*\).*/\1/p" verify.txt)
-        [ "${digest,,}" = "$expected" ] ||
-            fail "$name: $which message digest ${digest:-missing}, the tested binary's is $expected"
+        digests=$(awk -v which="$which" '
+            /^Message digest algorithm *:/ { algorithm = $NF }
+            $0 ~ "^" which " message digest *:" { print algorithm, tolower($NF) }' verify.txt)
+        [ "$digests" = "$expected" ] ||
+            fail "$name: the ${which,,} digests of its signatures, in order:"$'\n'"${digests:-none}"$'\n'"the tested binary's:"$'\n'"$expected"
     done
+    [ "$(grep -c '^Signature verification: ok' verify.txt)" = 2 ] ||
+        fail "$name: not both signatures verify:"$'\n'"$(cat verify.txt)"
 done
