@@ -20,13 +20,10 @@ const NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005);
 const NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 const NTSTATUS kNotImplemented = static_cast<NTSTATUS>(0xC0000002);
 const NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
-const NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
 const NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
-const NTSTATUS kObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033);
 const NTSTATUS kObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
 const NTSTATUS kObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
 const NTSTATUS kDeletePending = static_cast<NTSTATUS>(0xC0000056);
-const NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BB);
 
 inline bool Succeeded(NTSTATUS status) { return status >= 0; }
 
