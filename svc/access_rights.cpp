@@ -39,22 +39,19 @@ struct WrittenDescriptor {
     SECURITY_DESCRIPTOR descriptor;
 };
 
-// One read-merge-write pass: merges one "Users" entry into the DACL of the
-// held object and writes the DACL alone through its handle, with a call that
-// passes nothing on to the objects below.
-LONG MergeUsersEntry(const SecurityApi& api, HANDLE object, DWORD permissions,
-                     DWORD inheritance, WrittenDescriptor& written)
+// Merges one "Users" entry into the DACL of `current` and builds the
+// descriptor that would be written: the merged DACL with the control flags
+// that `current` had.
+LONG MergeInMemory(const SecurityApi& api, PSECURITY_DESCRIPTOR current, DWORD permissions,
+                   DWORD inheritance, WrittenDescriptor& written)
 {
-    DescriptorBuffer current;
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    if (!current.Read(api, object, DACL_SECURITY_INFORMATION) ||
-        !api.getSecurityDescriptorControl(current.Get(), &control, &revision))
-        return kGrantReadFailed;
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL currentDacl = nullptr;
-    if (!api.getSecurityDescriptorDacl(current.Get(), &present, &currentDacl, &defaulted))
+    if (!api.getSecurityDescriptorControl(current, &control, &revision) ||
+        !api.getSecurityDescriptorDacl(current, &present, &currentDacl, &defaulted))
         return kGrantReadFailed;
 
     EXPLICIT_ACCESS_A entry;
@@ -69,10 +66,26 @@ LONG MergeUsersEntry(const SecurityApi& api, HANDLE object, DWORD permissions,
     if (!api.initializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) ||
         !api.setSecurityDescriptorDacl(descriptor, TRUE, written.dacl.Get(), FALSE) ||
         !api.setSecurityDescriptorControl(descriptor, kInheritanceControl,
-                                          control & kInheritanceControl) ||
-        !api.setObjectSecurity(object, DACL_SECURITY_INFORMATION, descriptor))
+                                          control & kInheritanceControl))
         return kGrantWriteFailed;
     return kGrantDone;
+}
+
+// One read-merge-write pass: merges one "Users" entry into the DACL of the
+// held object and writes the DACL alone through its handle, with a call that
+// passes nothing on to the objects below.
+LONG MergeUsersEntry(const SecurityApi& api, HANDLE object, DWORD permissions,
+                     DWORD inheritance, WrittenDescriptor& written)
+{
+    DescriptorBuffer current;
+    if (!current.Read(api, object, DACL_SECURITY_INFORMATION))
+        return kGrantReadFailed;
+    const LONG status = MergeInMemory(api, current.Get(), permissions, inheritance, written);
+    if (status != kGrantDone)
+        return status;
+    return api.setObjectSecurity(object, DACL_SECURITY_INFORMATION, &written.descriptor)
+               ? kGrantDone
+               : kGrantWriteFailed;
 }
 
 // Only "X:\" names a volume root in three characters. Windows refuses "C:"
@@ -95,7 +108,13 @@ bool ChkAclDrive(const char* root)
     return (flags & kPersistentAcls) != 0 && GetDriveTypeA(root) == DRIVE_FIXED;
 }
 
-LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask)
+namespace {
+
+// What the grant and its audit share: the libraries bound, the drive
+// checked and the folder held; then `work`(api, files, held).
+template <typename Work>
+LONG WithHeldFolder(const LibraryLoader& loader, LPCSTR folder, ACCESS_MASK objectRights,
+                    Work&& work)
 {
     LoadedLibrary advapi(loader, "advapi32.dll");
     if (!advapi.IsLoaded())
@@ -112,25 +131,60 @@ LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMa
     if (!api.Bind(advapi) || !ntdll.IsLoaded() || !files.Bind(ntdll))
         return kGrantApiMissing;
 
-    // The object checked is the object changed: both passes go through the
-    // one handle, whatever becomes of the names meanwhile.
+    // The object checked is the object changed: every step goes through
+    // the one handle, whatever becomes of the names meanwhile.
     HeldPath held;
-    LONG status = held.Open(files, folder);
-    if (status != kGrantDone)
-        return status;
-    WrittenDescriptor folderPass;
-    status = MergeUsersEntry(api, held.Object(), accessMask, kFolderAndSubfolders, folderPass);
-    if (status != kGrantDone)
-        return status;
-    if (!held.IsStillUnlinked(files))
-        return kGrantLinkRefused;
-    // Files always get full control, whatever the folders were given.
-    WrittenDescriptor filePass;
-    status = MergeUsersEntry(api, held.Object(), GENERIC_ALL, kFilesOnly, filePass);
-    if (status != kGrantDone)
-        return status;
-    return held.IsFolder() ? PassDownBelow(api, files, held.Object(), &filePass.descriptor)
-                           : kGrantDone;
+    const LONG status = held.Open(files, folder, objectRights);
+    return status != kGrantDone ? status : work(api, files, held);
+}
+
+} // namespace
+
+LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask)
+{
+    return WithHeldFolder(loader, folder, kObjectRights,
+                          [&](const SecurityApi& api, const FileApi& files, const HeldPath& held) {
+        WrittenDescriptor folderPass;
+        LONG status = MergeUsersEntry(api, held.Object(), accessMask, kFolderAndSubfolders,
+                                      folderPass);
+        if (status != kGrantDone)
+            return status;
+        if (!held.IsStillUnlinked(files))
+            return LONG(kGrantLinkRefused);
+        // Files always get full control, whatever the folders were given.
+        WrittenDescriptor filePass;
+        status = MergeUsersEntry(api, held.Object(), GENERIC_ALL, kFilesOnly, filePass);
+        if (status != kGrantDone)
+            return status;
+        return held.IsFolder() ? PassDownBelow(api, files, held.Object(), &filePass.descriptor)
+                               : LONG(kGrantDone);
+    });
+}
+
+LONG AuditUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask,
+                      GrantAudit& audit)
+{
+    audit = GrantAudit();
+    return WithHeldFolder(loader, folder, kAuditRights,
+                          [&](const SecurityApi& api, const FileApi& files, const HeldPath& held) {
+        // Both passes merged in memory, the second onto the first's result,
+        // as the grant reads back what it wrote.
+        DescriptorBuffer current;
+        if (!current.Read(api, held.Object(), DACL_SECURITY_INFORMATION))
+            return LONG(kGrantReadFailed);
+        WrittenDescriptor folderPass;
+        WrittenDescriptor filePass;
+        LONG status = MergeInMemory(api, current.Get(), accessMask, kFolderAndSubfolders,
+                                    folderPass);
+        if (status == kGrantDone)
+            status = MergeInMemory(api, &folderPass.descriptor, GENERIC_ALL, kFilesOnly, filePass);
+        if (status != kGrantDone)
+            return status;
+        audit.folderDue = !SameEntries(DaclOf(api, current.Get()), filePass.dacl.Get());
+        if (held.IsFolder())
+            AuditBelow(api, files, held.Object(), &filePass.descriptor, audit.below);
+        return LONG(kGrantDone);
+    });
 }
 
 LONG WINAPI AddAccessRights(LPCSTR folder, DWORD accessMask)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime_library.h"
+#include "tree_walk.h"
 
 #include <windows.h>
 
@@ -11,6 +12,20 @@
 // functions are bound from advapi32.dll, the file functions that open every
 // object relative to its held folder from ntdll.dll, through `loader`.
 LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask);
+
+// What a grant of a folder would do, found without writing anything.
+struct GrantAudit {
+    bool folderDue; // the folder's own DACL would change
+    WalkCounts below;
+};
+
+// The grant's walk with nothing written: opens the folder and every object
+// below it as the grant does, but without the right to change them, and
+// compares each DACL with what the grant would write. kGrantDone when the
+// folder was audited; otherwise the status with which a grant would stop
+// before writing anything (-1, -4, -5, -6).
+LONG AuditUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask,
+                      GrantAudit& audit);
 
 // Whether `root` is the root of a local fixed drive that keeps persistent ACLs.
 bool ChkAclDrive(const char* root);

@@ -53,7 +53,7 @@ LONG FullPathOf(LPCSTR path, WCHAR (&wide)[MAX_PATH])
 
 LONG HeldPath::HoldRoot(const FileApi& api, char letter, bool isObject)
 {
-    const ACCESS_MASK access = (isObject ? kObjectRights : kFolderAboveRights) | kListingRights;
+    const ACCESS_MASK access = (isObject ? objectRights_ : kFolderAboveRights) | kListingRights;
     if (OpenVolumeRoot(api, letter, access, held_[count_]) != Opened::Object)
         return kGrantReadFailed;
     ++count_;
@@ -72,7 +72,7 @@ LONG HeldPath::HoldChild(const FileApi& api, const WCHAR* name, USHORT length, b
         return kGrantReadFailed;
     if (!isObject && !::IsFolder(child.attributes) && !IsLink(child.attributes))
         return kGrantReadFailed;
-    switch (OpenListed(api, folder, child, isObject ? kObjectRights : kFolderAboveRights,
+    switch (OpenListed(api, folder, child, isObject ? objectRights_ : kFolderAboveRights,
                        held_[count_])) {
     case Opened::Object:
         break;
@@ -99,8 +99,9 @@ LONG HeldPath::HoldChild(const FileApi& api, const WCHAR* name, USHORT length, b
     }
 }
 
-LONG HeldPath::Open(const FileApi& api, LPCSTR path)
+LONG HeldPath::Open(const FileApi& api, LPCSTR path, ACCESS_MASK objectRights)
 {
+    objectRights_ = objectRights;
     WCHAR full[MAX_PATH];
     const LONG named = FullPathOf(path, full);
     if (named != kGrantDone)

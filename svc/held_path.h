@@ -22,10 +22,11 @@ public:
     // Windows would read the path as another name than its text (".", "..",
     // a name ending in a dot or a space, "/", a stream after a second ':');
     // kGrantWriteFailed when the file system cannot tell a file's names.
-    LONG Open(const FileApi& api, LPCSTR path);
+    // The object is opened with `objectRights`.
+    LONG Open(const FileApi& api, LPCSTR path, ACCESS_MASK objectRights = kObjectRights);
 
-    // Opened with READ_CONTROL and WRITE_DAC, and when it is a folder with
-    // the rights to list and walk it.
+    // Opened with the object rights, and when it is a folder with the rights
+    // to list and walk it.
     HANDLE Object() const { return held_[count_ - 1].Get(); }
     bool IsFolder() const { return ::IsFolder(object_.attributes); }
 
@@ -42,6 +43,7 @@ private:
     static const int kMostHeld = MAX_PATH / 2 + 1;
     KernelHandle held_[kMostHeld];
     int count_ = 0;
+    ACCESS_MASK objectRights_ = kObjectRights;
     ListedName object_ = {{L'\0'}, 0, FILE_ATTRIBUTE_DIRECTORY};
     LONGLONG parentId_ = 0;
 };

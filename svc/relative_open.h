@@ -12,6 +12,9 @@
 // written, its attributes read. None of them takes part in sharing, so a
 // file that an application holds open without sharing is written too.
 const ACCESS_MASK kObjectRights = READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// Rights of the audit, which reads every object and writes none: no
+// WRITE_DAC, so that not even a mistake could change what it looks at.
+const ACCESS_MASK kAuditRights = READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 // What a folder needs besides to be listed and walked through. Listing
 // counts as reading: held without FILE_SHARE_DELETE, the folder cannot be
 // renamed or deleted meanwhile.

@@ -1,6 +1,7 @@
 #include "security_api.h"
 
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -75,4 +76,24 @@ PACL DaclOf(const SecurityApi& api, PSECURITY_DESCRIPTOR descriptor)
     if (!api.getSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present)
         return nullptr;
     return dacl;
+}
+
+bool SameEntries(PACL first, PACL second)
+{
+    if (first == nullptr || second == nullptr)
+        return first == second;
+    if (first->AceCount != second->AceCount)
+        return false;
+    // The entries follow the header, each as long as its own header says.
+    const BYTE* one = reinterpret_cast<const BYTE*>(first + 1);
+    const BYTE* other = reinterpret_cast<const BYTE*>(second + 1);
+    for (WORD i = 0; i < first->AceCount; ++i) {
+        const WORD size = reinterpret_cast<const ACE_HEADER*>(one)->AceSize;
+        if (size != reinterpret_cast<const ACE_HEADER*>(other)->AceSize ||
+            std::memcmp(one, other, size) != 0)
+            return false;
+        one += size;
+        other += size;
+    }
+    return true;
 }

@@ -69,3 +69,7 @@ private:
 // The DACL of a descriptor, or null when it has none or a NULL one (which
 // would grant everyone everything).
 PACL DaclOf(const SecurityApi& api, PSECURITY_DESCRIPTOR descriptor);
+
+// Whether two DACLs hold the same entries in the same order; two missing
+// ones are the same.
+bool SameEntries(PACL first, PACL second);

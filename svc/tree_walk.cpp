@@ -73,8 +73,10 @@ void Free(void* block) { HeapFree(GetProcessHeap(), 0, block); }
 
 class TreeWalk {
 public:
-    TreeWalk(const SecurityApi& api, const FileApi& files)
-        : api_(api), files_(files), levels_(static_cast<Level*>(Allocate(sizeof(Level) * kDeepest)))
+    // With `audit`, nothing is written: what would be is counted there.
+    TreeWalk(const SecurityApi& api, const FileApi& files, WalkCounts* audit)
+        : api_(api), files_(files), audit_(audit),
+          levels_(static_cast<Level*>(Allocate(sizeof(Level) * kDeepest)))
     {
     }
     ~TreeWalk()
@@ -139,7 +141,8 @@ private:
                     level.folder, nullptr, nullptr, nullptr, &io, level.listing, kListingSize,
                     nt::kFileDirectoryInformation, FALSE, nullptr, FALSE);
                 if (!nt::Succeeded(status)) {
-                    notWritten_ |= status != nt::kNoMoreFiles;
+                    if (status != nt::kNoMoreFiles)
+                        NotReached();
                     return false;
                 }
                 level.next = 0;
@@ -148,7 +151,7 @@ private:
             level.next = entry->NextEntryOffset != 0 ? level.next + entry->NextEntryOffset : kRefill;
             const ULONG length = entry->FileNameLength / sizeof(WCHAR);
             if (length == 0 || length >= sizeof child.name / sizeof child.name[0]) {
-                notWritten_ = true;
+                NotReached();
                 continue;
             }
             std::memcpy(child.name, entry->FileName, length * sizeof(WCHAR));
@@ -166,16 +169,17 @@ private:
     void Visit(const ListedName& child)
     {
         KernelHandle object;
-        switch (OpenListed(files_, Top().folder, child, kObjectRights, object)) {
+        switch (OpenListed(files_, Top().folder, child, audit_ ? kAuditRights : kObjectRights,
+                           object)) {
         case Opened::Object:
             break;
         case Opened::Link:
-            leftLinked_ = true;
+            LeaveLinked(&WalkCounts::links);
             return;
         case Opened::Vanished:
             return;
         default:
-            notWritten_ = true;
+            NotReached();
             return;
         }
         const bool isFolder = IsFolder(child.attributes);
@@ -184,24 +188,51 @@ private:
         PrivateDescriptor computed(api_);
         bool isProtected = false;
         if (!Compute(object.Get(), isFolder, computed, isProtected)) {
-            notWritten_ = true;
+            NotReached();
             return;
         }
         // Windows' propagation stops where a DACL is protected.
-        if (isProtected)
-            return;
-        if (!api_.setObjectSecurity(object.Get(), DACL_SECURITY_INFORMATION, computed.Get())) {
-            notWritten_ = true;
+        if (isProtected) {
+            if (audit_)
+                ++audit_->protectedDacls;
             return;
         }
-        if (!isFolder)
+        if (!Write(object.Get(), computed.Get()) || !isFolder)
             return;
         if (depth_ == kDeepest || !Enter(object.Get(), computed.Get())) {
-            notWritten_ = true;
+            NotReached();
             return;
         }
         object.Release();
         computed.Release();
+    }
+
+    // Writes the computed descriptor; an audit counts the object when that
+    // would change its DACL. False when the write failed.
+    bool Write(HANDLE object, PSECURITY_DESCRIPTOR computed)
+    {
+        if (audit_) {
+            if (!SameEntries(DaclOf(api_, current_.Get()), DaclOf(api_, computed)))
+                ++audit_->due;
+            return true;
+        }
+        if (api_.setObjectSecurity(object, DACL_SECURITY_INFORMATION, computed))
+            return true;
+        notWritten_ = true;
+        return false;
+    }
+
+    void LeaveLinked(long WalkCounts::*kind)
+    {
+        leftLinked_ = true;
+        if (audit_)
+            ++(audit_->*kind);
+    }
+    void NotReached()
+    {
+        notWritten_ = true;
+        if (audit_)
+            ++audit_->unreached;
     }
 
     // A file that another name reaches, outside the tree perhaps, is left
@@ -210,8 +241,10 @@ private:
     {
         const Names names =
             Top().idKnown ? NamesOf(files_, file, Top().id, child) : Names::Unchecked;
-        leftLinked_ |= names == Names::Other;
-        notWritten_ |= names == Names::Unchecked;
+        if (names == Names::Other)
+            LeaveLinked(&WalkCounts::otherNames);
+        else if (names == Names::Unchecked)
+            NotReached();
         return names == Names::One;
     }
 
@@ -236,6 +269,7 @@ private:
 
     const SecurityApi& api_;
     const FileApi& files_;
+    WalkCounts* const audit_;
     Level* levels_;
     DescriptorBuffer current_;
     int depth_ = 0;
@@ -248,6 +282,15 @@ private:
 LONG PassDownBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
                    PSECURITY_DESCRIPTOR folderDescriptor)
 {
-    TreeWalk walk(api, files);
+    TreeWalk walk(api, files, nullptr);
     return walk.Run(folder, folderDescriptor);
+}
+
+void AuditBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
+                PSECURITY_DESCRIPTOR folderDescriptor, WalkCounts& counts)
+{
+    counts = WalkCounts();
+    TreeWalk walk(api, files, &counts);
+    if (walk.Run(folder, folderDescriptor) == kGrantWriteFailed && counts.unreached == 0)
+        ++counts.unreached; // no room to walk at all
 }

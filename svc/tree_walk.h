@@ -16,3 +16,18 @@
 // vanished meanwhile excepted); otherwise kGrantDone.
 LONG PassDownBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
                    PSECURITY_DESCRIPTOR folderDescriptor);
+
+// What the same walk would write and leave below a folder, were the folder
+// given `folderDescriptor`.
+struct WalkCounts {
+    long due;            // objects that lack what the folder would pass down
+    long links;          // junctions, mount points, symbolic links
+    long otherNames;     // files that another name reaches
+    long protectedDacls; // objects whose DACL is protected: passing down stops there
+    long unreached;      // objects that could not be opened, checked, read or computed
+};
+
+// The walk of PassDownBelow, opening every object without the right to
+// change it and writing nothing: counts what a grant would write and leave.
+void AuditBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
+                PSECURITY_DESCRIPTOR folderDescriptor, WalkCounts& counts);

@@ -129,11 +129,11 @@ struct FixedFolders {
 };
 
 // Grants Users full control on folders and records each result in the log.
-class FolderGrant {
+class FolderGrant : public VeskaFolderVisitor {
 public:
     explicit FolderGrant(const LibraryLoader& loader) : loader_(loader), logNamed_(FormLogPath(logPath_)) {}
 
-    void GrantAndRecord(const char* folder, const GrantLabel& label) const
+    void Existing(const char* folder, const GrantLabel& label) override
     {
         const LONG status = GrantUsersAccess(loader_, folder, GENERIC_ALL);
         // Without a path for the log the grant is done all the same; only
@@ -142,10 +142,10 @@ public:
             RecordGrant(logPath_, folder, label, status);
     }
 
-    void GrantIfExists(const IniValue& value, const GrantLabel& label) const
+    void Missing(const char* folder, const GrantLabel& label) override
     {
-        if (NamesExistingPath(value))
-            GrantAndRecord(value.Text(), label);
+        if (CreateDirectoryA(folder, nullptr))
+            Existing(folder, label);
     }
 
 private:
@@ -153,6 +153,12 @@ private:
     char logPath_[kPathBuffer] = {};
     const bool logNamed_;
 };
+
+void VisitIfExists(VeskaFolderVisitor& visitor, const IniValue& value, const GrantLabel& label)
+{
+    if (NamesExistingPath(value))
+        visitor.Existing(value.Text(), label);
+}
 
 } // namespace
 
@@ -175,33 +181,34 @@ LONG WINAPI CheckVeskaFolder()
     return fixed.named && (PathExists(fixed.commonData) || PathExists(fixed.linked)) ? 1 : 0;
 }
 
-void GrantVeskaFolders(const LibraryLoader& loader)
+void VisitVeskaFolders(VeskaFolderVisitor& visitor)
 {
-    const FolderGrant grant(loader);
-
     for (const ApplicationRow& row : kApplications)
         for (const char* key : kApplicationKeys)
-            grant.GrantIfExists(IniValue(row.iniFile, "DIR", key), row.label);
+            VisitIfExists(visitor, IniValue(row.iniFile, "DIR", key), row.label);
 
-    grant.GrantIfExists(DatabaseFolder("MAIN_SERVER"), labels::kDatabase);
-    grant.GrantIfExists(EngineFolder(), labels::kDatabase);
-    grant.GrantIfExists(DatabaseFolder("MOBILE"), labels::kDatabase);
-    grant.GrantIfExists(StandaloneFolder(), labels::kDatabase);
+    VisitIfExists(visitor, DatabaseFolder("MAIN_SERVER"), labels::kDatabase);
+    VisitIfExists(visitor, EngineFolder(), labels::kDatabase);
+    VisitIfExists(visitor, DatabaseFolder("MOBILE"), labels::kDatabase);
+    VisitIfExists(visitor, StandaloneFolder(), labels::kDatabase);
 
     const FixedFolders fixed;
     if (!fixed.named)
         return;
     const bool commonDataExists = PathExists(fixed.commonData);
     if (commonDataExists)
-        grant.GrantAndRecord(fixed.commonData, labels::kCommonData);
+        visitor.Existing(fixed.commonData, labels::kCommonData);
 
-    if (PathExists(fixed.linked)) {
-        grant.GrantAndRecord(fixed.linked, labels::kLinkedExisting);
-    } else if (commonDataExists) {
-        if (!CreateDirectoryA(fixed.linked, nullptr))
-            return;
-        grant.GrantAndRecord(fixed.linked, labels::kLinkedCreated);
-    }
+    if (PathExists(fixed.linked))
+        visitor.Existing(fixed.linked, labels::kLinkedExisting);
+    else if (commonDataExists)
+        visitor.Missing(fixed.linked, labels::kLinkedCreated);
+}
+
+void GrantVeskaFolders(const LibraryLoader& loader)
+{
+    FolderGrant grant(loader);
+    VisitVeskaFolders(grant);
 }
 
 LONG WINAPI SetVeskaFolder()

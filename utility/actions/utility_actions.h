@@ -43,9 +43,11 @@ bool NamesFolderExactly(const std::wstring& text);
 // Gives the Users group full control on `folder` and records it in the
 // history log; a failed grant is not recorded. `runLong(grant)` calls
 // `grant()`, the part that takes long: the windows run it on a worker thread,
-// a program without windows calls it at once.
+// a program without windows calls it at once. The library's status goes to
+// `libraryStatus` when one is given (0 where no grant was tried).
 template <typename RunLong>
-FolderGrantStatus GrantFolder(const std::wstring& folder, RunLong&& runLong);
+FolderGrantStatus GrantFolder(const std::wstring& folder, RunLong&& runLong,
+                              Long32* libraryStatus = nullptr);
 
 // --- The fixed-pitch font switch ----------------------------------------------
 
@@ -76,7 +78,7 @@ FolderGrantStatus CheckFolderToGrant(const std::wstring& folder);
 FolderGrantStatus RecordFolderGrant(const std::wstring& folder, Long32 grantStatus);
 
 template <typename RunLong>
-FolderGrantStatus GrantFolder(const std::wstring& folder, RunLong&& runLong)
+FolderGrantStatus GrantFolder(const std::wstring& folder, RunLong&& runLong, Long32* libraryStatus)
 {
     const FolderGrantStatus check = CheckFolderToGrant(folder);
     if (check != kFolderGranted)
@@ -87,5 +89,7 @@ FolderGrantStatus GrantFolder(const std::wstring& folder, RunLong&& runLong)
         status = GrantUsersFullControl(path);
     };
     runLong(grant);
+    if (libraryStatus != nullptr)
+        *libraryStatus = status;
     return RecordFolderGrant(folder, status);
 }

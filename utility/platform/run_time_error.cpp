@@ -1,60 +1,7 @@
 #include "run_time_error.h"
 
-#include "ansi_argument.h"
-#include "binding_table.h"
 #include "message_box.h"
-
-#include <exception>
-#include <string>
-
-namespace {
-
-std::wstring Widen(const std::string& text)
-{
-    return FromAnsi(text.data(), text.size());
-}
-
-// The error number in decimal, through user32: std::to_wstring would link
-// the C runtime's whole printf machinery for it.
-std::wstring Decimal(int number)
-{
-    wchar_t digits[12];
-    wsprintfW(digits, L"%d", number);
-    return digits;
-}
-
-// The wording of the run-time errors that an administrator of these PCs
-// knows from other programs, naming the library and the function.
-std::wstring DescribeBindingError(const BindingError& error)
-{
-    const std::wstring library = Widen(error.library());
-    const std::wstring function = Widen(error.exportName());
-    if (error.kind() == BindingError::kFileNotFound)
-        return L"実行時エラー '53':\r\n\r\nファイルが見つかりません: " + library + L"\r\n(" +
-               function + L" の呼び出し)";
-    return L"実行時エラー '453':\r\n\r\nDLL エントリ ポイント " + function + L" が " + library +
-           L" に見つかりません。";
-}
-
-std::wstring DescribeCurrentError()
-{
-    try {
-        throw;
-    } catch (const BindingError& error) {
-        return DescribeBindingError(error);
-    } catch (const RunTimeError& error) {
-        return L"実行時エラー '" + Decimal(error.Number()) + L"':\r\n\r\n" +
-               error.Description();
-    } catch (const std::bad_alloc&) {
-        return L"実行時エラー '7':\r\n\r\nメモリが不足しています。";
-    } catch (const std::exception& error) {
-        return L"実行時エラー:\r\n\r\n" + Widen(error.what());
-    } catch (...) {
-        return L"実行時エラー";
-    }
-}
-
-} // namespace
+#include "run_time_error_text.h"
 
 void EndWithCurrentError(HWND owner)
 {

@@ -1,0 +1,45 @@
+#include "application_folders.h"
+
+#include "access_rights.h"
+#include "ansi_argument.h"
+#include "veska_folders.h"
+
+#include <cstring>
+
+namespace {
+
+std::wstring Wide(const char* ansi)
+{
+    return FromAnsi(ansi, std::strlen(ansi));
+}
+
+class FolderList : public VeskaFolderVisitor {
+public:
+    explicit FolderList(std::vector<ApplicationFolder>& folders) : folders_(folders) {}
+
+    void Existing(const char* folder, const GrantLabel& label) override { Add(folder, label, false); }
+    void Missing(const char* folder, const GrantLabel& label) override { Add(folder, label, true); }
+
+private:
+    void Add(const char* folder, const GrantLabel& label, bool missing)
+    {
+        folders_.push_back({folder, Wide(folder), Wide(label.success), Wide(label.failure), missing});
+    }
+
+    std::vector<ApplicationFolder>& folders_;
+};
+
+} // namespace
+
+std::vector<ApplicationFolder> ListApplicationFolders()
+{
+    std::vector<ApplicationFolder> folders;
+    FolderList list(folders);
+    VisitVeskaFolders(list);
+    return folders;
+}
+
+bool IsOnFixedAclDrive(const std::string& ansiPath)
+{
+    return ChkAclDrive(ansiPath.substr(0, 3).c_str());
+}

@@ -1,0 +1,77 @@
+#include "reasons.h"
+
+
+namespace {
+
+struct StatusReason {
+    LONG status;
+    const wchar_t* reason;
+};
+
+const StatusReason kReasons[] = {
+    {kGrantReadFailed, L"フォルダが存在しないか、開けません。"},
+    {kGrantMergeFailed, L"アクセス権を組み立てられませんでした。"},
+    {kGrantWriteFailed, L"アクセス権を読み書きできないものがあります。"},
+    {kGrantNotFixedAclDrive, L"ローカルの固定 NTFS ドライブにないため、設定しません。"},
+    {kGrantApiMissing, L"Windows の関数が見つかりません。"},
+    {kGrantLinkRefused, L"リンク、リンクを通るパス、または別名のあるファイルが含まれるため、そのまま残ります。"},
+};
+
+std::wstring Count(long number)
+{
+    wchar_t digits[12];
+    wsprintfW(digits, L"%ld", number);
+    return digits;
+}
+
+// " 種類 N 個" for each kind found, joined by 、.
+void AddCount(std::wstring& list, const wchar_t* kind, long number)
+{
+    if (number == 0)
+        return;
+    if (!list.empty())
+        list += L"、";
+    list += kind + (L" " + Count(number) + L" 個");
+}
+
+} // namespace
+
+std::wstring ReasonOf(LONG status)
+{
+    for (const StatusReason& entry : kReasons)
+        if (entry.status == status)
+            return entry.reason;
+    return L"設定処理でエラーが発生しました。(" + Count(status) + L")";
+}
+
+Outcome OutcomeOf(const GrantAudit& audit)
+{
+    const WalkCounts& below = audit.below;
+    if (below.links + below.otherNames + below.unreached > 0)
+        return Outcome::Left;
+    return audit.folderDue || below.due > 0 ? Outcome::Due : Outcome::Ok;
+}
+
+std::wstring DescribeAudit(const GrantAudit& audit)
+{
+    const WalkCounts& below = audit.below;
+    std::wstring text;
+    if (audit.folderDue || below.due > 0) {
+        text = audit.folderDue ? L"このフォルダ" : L"";
+        if (below.due > 0)
+            text += (audit.folderDue ? L"と下位の " : L"下位の ") + Count(below.due) + L" 個";
+        text += L"に設定が必要です。";
+    } else {
+        text = L"設定済みです。";
+    }
+    std::wstring left;
+    AddCount(left, L"リンク", below.links);
+    AddCount(left, L"別名のあるファイル", below.otherNames);
+    AddCount(left, L"開けないもの", below.unreached);
+    if (!left.empty())
+        text += L"設定しても残るもの: " + left + L"。";
+    if (below.protectedDacls > 0)
+        text += L"保護されたアクセス権のもの " + Count(below.protectedDacls) +
+                L" 個には、引き継がれません。";
+    return text;
+}
