@@ -340,13 +340,24 @@ public:
 
     LONG Grant(const char* folder, DWORD mask)
     {
+        return Installed([&](const LibraryLoader& loader) { return GrantUsersAccess(loader, folder, mask); });
+    }
+    LONG Audit(const char* folder, DWORD mask, GrantAudit& audit)
+    {
+        return Installed([&](const LibraryLoader& loader) {
+            return AuditUsersAccess(loader, folder, mask, audit);
+        });
+    }
+    template <typename Call>
+    LONG Installed(Call&& call)
+    {
         static const LibraryLoader kLoader = {Load, Lookup, Release};
         const InstalledAdvapi installed(this);
         const ImportRedirect localFree("kernel32.dll", "LocalFree",
                                        reinterpret_cast<void*>(SpyLocalFree));
         REQUIRE(localFree.IsActive());
         originalLocalFree_ = reinterpret_cast<LocalFreeFn>(localFree.Original());
-        return GrantUsersAccess(kLoader, folder, mask);
+        return call(kLoader);
     }
 
     std::vector<BYTE>& DaclOf(const std::string& path) { return DaclOf(Widen(path)); }
@@ -979,6 +990,8 @@ TEST_CASE("a link, a path through one, a file with two names and a path Windows 
         CHECK(grants.WithMask(row.path, kReadAndExecute) == row.status);
 
         FakeAdvapi advapi;
+        GrantAudit audit;
+        CHECK(advapi.Audit(row.path.c_str(), GENERIC_ALL, audit) == (row.written == 0 ? row.status : kGrantDone));
         CHECK(advapi.Grant(row.path.c_str(), GENERIC_ALL) == row.status);
         CHECK(advapi.written.size() == row.written);
         MESSAGE(row.what << ": " << row.path << " -> " << full << ", DACLs written "
@@ -1065,7 +1078,29 @@ struct WalkRow {
     LONG realStatus;
     std::vector<std::wstring> written; // once each, after their folder
     std::vector<std::wstring> unchanged;
+    // What an audit before the grant counts as left below; by default what
+    // makes the grant fail.
+    int auditLeft = -1;
 };
+
+// What an audit finds before the grant and after it, writing nothing.
+void CheckAudit(const WalkRow& row, FakeAdvapi& before, FakeAdvapi& after)
+{
+    const std::string folder = Utf8(row.folder);
+    GrantAudit audit;
+    REQUIRE(before.Audit(folder.c_str(), kReadAndExecute, audit) == kGrantDone);
+    CHECK(before.writes.empty());
+    const WalkCounts& below = audit.below;
+    const long left = below.links + below.otherNames + below.unreached;
+    CHECK(left == (row.auditLeft >= 0 ? row.auditLeft : row.status == kGrantDone ? 0 : 1));
+    if (row.status != kGrantDone)
+        return;
+    CHECK(audit.folderDue);
+    CHECK(below.due == static_cast<long>(row.written.size()));
+    REQUIRE(after.Audit(folder.c_str(), kReadAndExecute, audit) == kGrantDone);
+    CHECK_FALSE(audit.folderDue);
+    CHECK(audit.below.due == 0);
+}
 
 } // namespace
 
@@ -1084,10 +1119,10 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
          kGrantDone, kGrantWriteFailed, Except(plain, sub), sub},
         {"a subfolder that cannot be written", kPlain,
          [](FakeAdvapi& advapi) { advapi.unwritable.insert(IdentityOf(kPlain + L"\\sub")); },
-         kGrantWriteFailed, kGrantWriteFailed, Except(plain, sub), sub},
+         kGrantWriteFailed, kGrantWriteFailed, Except(plain, sub), sub, 0},
         {"a computation that gives no DACL, as Wine's", kPlain,
          [](FakeAdvapi& advapi) { advapi.computesNoDacl = true; }, kGrantWriteFailed,
-         kGrantWriteFailed, {}, plain},
+         kGrantWriteFailed, {}, plain, 6},
         {"a hard link to a file outside the tree", kWalk + L"\\hardlink", [](FakeAdvapi&) {},
          kGrantLinkRefused, kGrantLinkRefused, {kWalk + L"\\hardlink\\other.txt"},
          {kWalk + L"\\outside.txt"}},
@@ -1144,7 +1179,11 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
         CHECK(full == row.realStatus);
         CHECK(grants.WithMask(folder, kReadAndExecute) == row.realStatus);
 
+        FakeAdvapi before;
+        row.arrange(before);
         FakeAdvapi advapi;
+        // The audit's handles close with it: a file held without sharing is held once.
+        before.heldByApplication = vktest::Handle();
         row.arrange(advapi);
         const size_t wasProtected = advapi.protectedDacls.count(IdentityOf(row.folder));
         const LONG seam = advapi.Grant(folder.c_str(), kReadAndExecute);
@@ -1168,6 +1207,7 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
         CHECK_FALSE(advapi.wroteNoDacl);
         CHECK_FALSE(advapi.wroteOtherList);
         CheckTidy(advapi);
+        CheckAudit(row, before, advapi);
 
         // Granted again, the entries inherited before are replaced, not added to.
         advapi.heldByApplication = vktest::Handle();
