@@ -71,6 +71,45 @@ LONG MergeInMemory(const SecurityApi& api, PSECURITY_DESCRIPTOR current, DWORD p
     return kGrantDone;
 }
 
+// Whether `sid` is the local group Users, S-1-5-32-545: the SID that the
+// name "Users" gives.
+bool IsUsers(const SID* sid)
+{
+    const SID_IDENTIFIER_AUTHORITY kNtAuthority = SECURITY_NT_AUTHORITY;
+    return sid->Revision == SID_REVISION && sid->SubAuthorityCount == 2 &&
+           std::memcmp(&sid->IdentifierAuthority, &kNtAuthority, sizeof kNtAuthority) == 0 &&
+           sid->SubAuthority[0] == SECURITY_BUILTIN_DOMAIN_RID &&
+           sid->SubAuthority[1] == DOMAIN_ALIAS_RID_USERS;
+}
+
+// Whether `dacl` has an explicit entry that allows Users at least `rights`
+// with exactly `inheritance`, generic rights read as the file rights they
+// stand for.
+bool AllowsUsers(PACL dacl, DWORD rights, DWORD inheritance)
+{
+    const BYTE* entry = reinterpret_cast<const BYTE*>(dacl + 1);
+    for (WORD i = 0; i < dacl->AceCount; ++i) {
+        const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        entry += allowed->Header.AceSize;
+        if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            (allowed->Header.AceFlags & (VALID_INHERIT_FLAGS | INHERITED_ACE)) == inheritance &&
+            IsUsers(reinterpret_cast<const SID*>(&allowed->SidStart)) &&
+            (FileRightsOf(allowed->Mask) & FileRightsOf(rights)) == FileRightsOf(rights))
+            return true;
+    }
+    return false;
+}
+
+// Whether the grant would leave the DACL as it is: it already holds both
+// entries. Windows' merge combines an entry with the trustee's entry of the
+// same inheritance, so it then changes nothing; whether the kernel keeps
+// GENERIC_ALL as written or as the file rights it stands for, this holds.
+bool HoldsUsersEntries(PACL dacl, DWORD accessMask)
+{
+    return dacl != nullptr && AllowsUsers(dacl, accessMask, kFolderAndSubfolders) &&
+           AllowsUsers(dacl, GENERIC_ALL, kFilesOnly);
+}
+
 // One read-merge-write pass: merges one "Users" entry into the DACL of the
 // held object and writes the DACL alone through its handle, with a call that
 // passes nothing on to the objects below.
@@ -180,9 +219,12 @@ LONG AuditUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMa
             status = MergeInMemory(api, &folderPass.descriptor, GENERIC_ALL, kFilesOnly, filePass);
         if (status != kGrantDone)
             return status;
-        audit.folderDue = !SameEntries(DaclOf(api, current.Get()), filePass.dacl.Get());
+        audit.folderDue = !HoldsUsersEntries(DaclOf(api, current.Get()), accessMask);
+        // Below, what the folder would pass down: its DACL as it is when a
+        // grant would leave it so.
         if (held.IsFolder())
-            AuditBelow(api, files, held.Object(), &filePass.descriptor, audit.below);
+            AuditBelow(api, files, held.Object(),
+                       audit.folderDue ? &filePass.descriptor : current.Get(), audit.below);
         return LONG(kGrantDone);
     });
 }

@@ -97,3 +97,21 @@ bool SameEntries(PACL first, PACL second)
     }
     return true;
 }
+
+DWORD FileRightsOf(DWORD mask)
+{
+    const struct {
+        DWORD generic;
+        DWORD specific;
+    } kMapping[] = {
+        {GENERIC_READ, FILE_GENERIC_READ},
+        {GENERIC_WRITE, FILE_GENERIC_WRITE},
+        {GENERIC_EXECUTE, FILE_GENERIC_EXECUTE},
+        {GENERIC_ALL, FILE_ALL_ACCESS},
+    };
+    DWORD rights = mask;
+    for (const auto& entry : kMapping)
+        if ((mask & entry.generic) != 0)
+            rights = (rights & ~entry.generic) | entry.specific;
+    return rights;
+}

@@ -73,3 +73,6 @@ PACL DaclOf(const SecurityApi& api, PSECURITY_DESCRIPTOR descriptor);
 // Whether two DACLs hold the same entries in the same order; two missing
 // ones are the same.
 bool SameEntries(PACL first, PACL second);
+
+// `mask` with its generic rights replaced by the file rights they stand for.
+DWORD FileRightsOf(DWORD mask);
