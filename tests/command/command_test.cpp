@@ -3,6 +3,7 @@
 // forwards to the real one and makes advapi32 keep DACLs and compute what is
 // inherited, as Windows does and Wine does not (vksvc_with_store.cpp).
 #include "doctest.h"
+#include "pe_image.h"
 #include "test_support.h"
 
 #include <windows.h>
@@ -57,10 +58,18 @@ Run RunCommand(const std::string& folder, const std::string& arguments)
     return run;
 }
 
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
 void CheckRun(const Run& run, DWORD exitCode, const std::vector<std::string>& lines)
 {
     CHECK(run.exitCode == exitCode);
-    CHECK(run.lines == lines);
+    CHECK(Joined(run.lines) == Joined(lines));
     CHECK_FALSE(run.sawWindow);
 }
 
@@ -153,7 +162,8 @@ TEST_CASE("each mode prints a line per folder, exits with its code and records a
          ERROR_INVALID_PARAMETER, {"VESKA Windows ユーティリティ Ver.1.10 (コマンド ライン)"}, 3},
     };
     for (const Step& step : kSteps) {
-        CAPTURE(step.what);
+        const std::string what = step.what;
+        CAPTURE(what);
         step.arrange();
         const Run run = RunCommand(kTools, step.arguments);
         CheckRun(run, step.exitCode, step.lines);
@@ -193,4 +203,20 @@ TEST_CASE("every refusal and run-time error is a line and an exit code, never a 
              {"ERROR\t-\t実行時エラー '453': DLL エントリ ポイント SetVeskaFolder が VKSVC.dll "
               "に見つかりません。"});
     CHECK_FALSE(PathExists(LogPath()));
+}
+
+TEST_CASE("VK_CMD.exe is a terminal-server-aware console program that never asks for elevation, bound to the library at run time, its imports all on Windows 2000")
+{
+    const PeImage command("C:\\vk\\VK_CMD.exe");
+    REQUIRE(command.IsValid());
+    CHECK(command.Subsystem() == IMAGE_SUBSYSTEM_WINDOWS_CUI);
+    CHECK(command.IsTerminalServerAware());
+    CHECK_FALSE(command.ImportsLibrary("VKSVC.dll"));
+    CHECK_FALSE(command.ImportsLibrary("ADVAPI32.dll"));
+    for (const PeImport& import : command.Imports()) {
+        CAPTURE(import.function);
+        CHECK(ExistsOnWindows2000(import));
+    }
+    const std::string image = ReadFileBytes("C:\\vk\\VK_CMD.exe");
+    CHECK(image.find("level=\"asInvoker\"") != std::string::npos);
 }

@@ -3,6 +3,7 @@
 // process's advapi32 do what Windows does and Wine does not: keep the DACL
 // written to a file or folder, in C:\vk-dacl-store (so that a later process
 // reads it back), and compute what an object inherits (the tests' model).
+#include "function_redirect.h"
 #include "inheritance_model.h"
 
 #include <windows.h>
@@ -107,19 +108,9 @@ BOOL WINAPI ReadSecurity(HANDLE object, SECURITY_INFORMATION information,
     return fits;
 }
 
-// A jump to `replacement` over the first bytes of the named function.
 bool Redirect(HMODULE module, const char* name, const void* replacement)
 {
-    BYTE* code = reinterpret_cast<BYTE*>(GetProcAddress(module, name));
-    DWORD protection = 0;
-    if (code == nullptr || !VirtualProtect(code, 5, PAGE_EXECUTE_READWRITE, &protection))
-        return false;
-    code[0] = 0xE9; // jmp rel32
-    const LONG offset = static_cast<LONG>(static_cast<const BYTE*>(replacement) - (code + 5));
-    CopyMemory(code + 1, &offset, sizeof offset);
-    VirtualProtect(code, 5, protection, &protection);
-    FlushInstructionCache(GetCurrentProcess(), code, 5);
-    return true;
+    return vktest::RedirectFunction(GetProcAddress(module, name), replacement);
 }
 
 } // namespace
