@@ -15,7 +15,8 @@ build=${VK_BUILD_DIR:-$root/build}
 
 build_demo() {
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver vk_start_with vk_windows_inheritance >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target VK_UTL VK_CMD VKSVC demo_driver vk_start_with \
+        vk_windows_inheritance vksvc_with_store >/dev/null
 }
 
 if [ -z "${VK_UNDER_XVFB:-}" ] && [ -z "${VK_DEMO_IN_GUEST:-}" ]; then
@@ -60,3 +61,12 @@ drive_utility "$prefix" dialog VESKA
 save_picture "$prefix" dialog "$shots/folder-dialog.png"
 echo "demo: pictures of the main window and the folder dialog are in $shots:"
 ls -1 "$shots"
+
+# The command line on the same PC, once the utility has closed (the two
+# refuse each other): an audit, the grant, the audit again.
+wineserver -k
+echo "demo: the command line on the demo PC"
+for arguments in /check /grant /check; do
+    echo "> VK_CMD.exe $arguments"
+    run_command "$prefix" $arguments
+done

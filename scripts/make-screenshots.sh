@@ -16,7 +16,8 @@ build=${VK_BUILD_DIR:-$root/build}
 if [ -z "${VK_UNDER_XVFB:-}" ]; then
     "$root/scripts/install-deps.sh"
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$build" -j"$(nproc)" --target VK_UTL VKSVC demo_driver vk_start_with vk_windows_inheritance >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target VK_UTL VK_CMD VKSVC demo_driver vk_start_with \
+        vk_windows_inheritance vksvc_with_store >/dev/null
     VK_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 

@@ -14,6 +14,10 @@
 #   run_utility PREFIX      the same in the background
 #   drive_utility PREFIX BIN STEP... runs the demo driver (pictures as BMP in
 #                           C:\shots)
+#   run_command PREFIX ARGS...  runs VK_CMD.exe with ARGS and prints its lines
+#                           and exit code; it runs from C:\shots\command
+#                           beside the tests' VKSVC.dll, which keeps DACLs
+#                           and computes inherited entries as Windows does
 
 demo_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$demo_lib/../.." && pwd)
@@ -40,7 +44,10 @@ make_demo_pc() {
         "$root/tests/wine/make-template-prefix.sh" "$prefix"
     fi
     mkdir -p "$prefix/drive_c/$tools_folder" "$prefix/drive_c/shots"
-    cp "$bin/VK_UTL.exe" "$bin/VKSVC.dll" "$prefix/drive_c/$tools_folder/"
+    cp "$bin/VK_UTL.exe" "$bin/VK_CMD.exe" "$bin/VKSVC.dll" "$prefix/drive_c/$tools_folder/"
+    mkdir -p "$prefix/drive_c/shots/command"
+    cp "$bin/VK_CMD.exe" "$bin/command_double/VKSVC.dll" "$prefix/drive_c/shots/command/"
+    cp "$bin/VKSVC.dll" "$prefix/drive_c/shots/command/VKSVC_real.dll"
     cp "$bin/demo_driver.exe" "$bin/vk_start_with.exe" "$bin/vk_windows_inheritance.dll" \
         "$prefix/drive_c/shots/"
     printf 'SYSTEM\n' >"$prefix/drive_c/.windows-label"
@@ -121,4 +128,16 @@ drive_utility() {
 save_picture() {
     local prefix=$1 step=$2 out=$3
     convert "$prefix/drive_c/shots/$step.bmp" "$out"
+}
+
+run_command() {
+    local prefix=$1 status=0 output
+    shift
+    output=$(mktemp)
+    WINEPREFIX="$prefix" wine_ja 'C:\shots\command\VK_CMD.exe' "$@" </dev/null >"$output" 2>/dev/null ||
+        status=$?
+    # Redirected, VK_CMD.exe writes in the console's code page: 932 here.
+    iconv -f CP932 -t UTF-8 "$output" | tr -d '\r'
+    rm -f "$output"
+    echo "(exit code $status)"
 }
