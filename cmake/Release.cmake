@@ -1,8 +1,8 @@
 # The release archive VESKA-Windows-Utility-<version>.zip in the build folder:
-# VK_UTL.exe, VKSVC.dll, vsrepair.exe, the administrator's guide as an HTML
-# page with its pictures, side by side, and SHA256SUMS.txt with their
-# checksums. It is part of every build, so the archive holds the very binaries
-# the tests ran.
+# VK_UTL.exe, VK_CMD.exe, VKSVC.dll, vsrepair.exe, the administrator's guide
+# as an HTML page with its pictures, side by side, and SHA256SUMS.txt with
+# their checksums. It is part of every build, so the archive holds the very
+# binaries the tests ran.
 
 set(VK_ADMIN_GUIDE ${PROJECT_SOURCE_DIR}/docs/管理者ガイド.md CACHE FILEPATH
     "The administrator's guide, made into the HTML page of the release archive")
@@ -31,9 +31,9 @@ add_custom_target(release ALL
     COMMAND ${CMAKE_COMMAND} -E env --unset=VK_SIGN_PKCS12 --unset=VK_SIGN_PASSWORD
             --unset=VK_SIGN_TIMESTAMP
             ${PROJECT_SOURCE_DIR}/scripts/make-release.sh ${VK_RELEASE_ARCHIVE}
-            $<TARGET_FILE:VK_UTL> $<TARGET_FILE:VKSVC> $<TARGET_FILE:vsrepair>
+            $<TARGET_FILE:VK_UTL> $<TARGET_FILE:VK_CMD> $<TARGET_FILE:VKSVC> $<TARGET_FILE:vsrepair>
             ${VK_GUIDE_DIR}
     BYPRODUCTS ${VK_RELEASE_ARCHIVE}
     COMMENT "Release archive VESKA-Windows-Utility-${PROJECT_VERSION}.zip"
     VERBATIM)
-add_dependencies(release VK_UTL VKSVC vsrepair guide)
+add_dependencies(release VK_UTL VK_CMD VKSVC vsrepair guide)
