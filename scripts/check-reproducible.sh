@@ -49,6 +49,7 @@ shipped() {  # the shipped files of a build, as paths inside it
 
 differ=0
 echo
+echo "(the .msi is left out: wixl writes the time and a new package code into every package)"
 for file in $(shipped "$first"); do
     a=$first/$file b=$second/$file
     if [ ! -f "$a" ] || [ ! -f "$b" ]; then

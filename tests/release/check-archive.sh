@@ -10,11 +10,14 @@
 # archive again; and given a certificate, the script signs the four binaries
 # twice over exactly the tested bytes, SHA-1 first and SHA-256 nested in it
 # (as osslsigncode 2.5, Debian 12's own, and later versions report them).
-#   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE
+# The package beside the archive installs the same files and nothing else (no
+# action, no removal, no permission), and its checksum is right.
+#   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE PACKAGE
 set -euo pipefail
 unset VK_SIGN_PKCS12 VK_SIGN_PKCS11_MODULE VK_SIGN_PKCS11_KEY VK_SIGN_CERTS VK_SIGN_PASSWORD \
     VK_SIGN_TIMESTAMP VK_SIGN_TIMESTAMP_LEGACY  # the unsigned cases must stay unsigned
 archive=$(realpath -m "$1") bin=$(realpath -m "$2") guide_dir=$(realpath -m "$3") make_release=$(realpath -m "$4")
+msi=$(realpath -m "$5")
 export LC_ALL=C.UTF-8
 fail() { echo "FAIL: $*" >&2; exit 1; }
 [ -f "$archive" ] || fail "$archive is missing: build the release target"
@@ -80,6 +83,20 @@ listed=$(sed 's/^[0-9a-f]\{64\}  //' out/SHA256SUMS.lf | sort)
 [ "$listed" = "$(printf '%s\n' "${shipped[@]}" | sort)" ] ||
     fail "SHA256SUMS.txt lists:"$'\n'"$listed"
 (cd out && sha256sum --check --strict --quiet SHA256SUMS.lf) || fail "SHA256SUMS.txt is wrong"
+
+# The package: its File table, its files, its checksum, nothing else done.
+[ -f "$msi" ] || fail "$msi is missing: build the msi target"
+msi_files() { msiinfo export "$1" File | tail -n +4 | cut -f3 | sort; }
+[ "$(msi_files "$msi")" = "$(printf '%s\n' "${shipped[@]}" | sort)" ] ||
+    fail "the package installs:"$'\n'"$(msi_files "$msi")"
+mkdir msi && msiextract -C msi "$msi" >/dev/null
+for name in "${shipped[@]}"; do
+    cmp "msi/Program Files/VESKA Tools/$name" "out/$name" || fail "the package's $name is not the built one"
+done
+(cd "$(dirname "$msi")" && sha256sum --check --strict --quiet "$msi.sha256") || fail "$msi.sha256 is wrong"
+for table in CustomAction RemoveFile CreateFolder LockPermissions MsiLockPermissionsEx; do
+    [ -z "$(msiinfo export "$msi" "$table" 2>/dev/null | tail -n +4)" ] || fail "the package fills $table"
+done
 
 # The same files, with other times and modes, archived at another time in
 # another time zone, make the same bytes.
