@@ -11,7 +11,8 @@
 # twice over exactly the tested bytes, SHA-1 first and SHA-256 nested in it
 # (as osslsigncode 2.5, Debian 12's own, and later versions report them).
 # The package beside the archive installs the same files and nothing else (no
-# action, no removal, no permission), and its checksum is right.
+# action, no removal, no permission), and its checksum is right; a signed one
+# holds the signed programs, and its one SHA-256 signature verifies.
 #   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE PACKAGE
 set -euo pipefail
 unset VK_SIGN_PKCS12 VK_SIGN_PKCS11_MODULE VK_SIGN_PKCS11_KEY VK_SIGN_CERTS VK_SIGN_PASSWORD \
@@ -114,13 +115,22 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 
     -subj "/CN=VESKA release test" -addext extendedKeyUsage=codeSigning >/dev/null 2>&1 ||
     fail "openssl cannot make a certificate"
 pass=$password openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout env:pass
-! VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=wrong "$make_release" refused.zip "${binaries[@]/#/$bin/}" \
-    "$guide_dir" 2>/dev/null || fail "a wrong password made an archive"
-[ -z "$(ls refused.zip* 2>/dev/null)" ] || fail "a failed signing left $(ls refused.zip*) behind"
-VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=$password "$make_release" signed.zip "${binaries[@]/#/$bin/}" "$guide_dir"
+! VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=wrong "$make_release" --msi refused.msi refused.zip \
+    "${binaries[@]/#/$bin/}" "$guide_dir" 2>/dev/null || fail "a wrong password made an archive"
+[ -z "$(ls refused.* 2>/dev/null)" ] || fail "a failed signing left $(ls refused.*) behind"
+VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=$password "$make_release" --msi signed.msi signed.zip \
+    "${binaries[@]/#/$bin/}" "$guide_dir"
 mkdir signed && bsdtar -C signed --options zip:hdrcharset=CP932 -xf signed.zip
 sums_here signed/SHA256SUMS.txt >signed/SHA256SUMS.lf
 (cd signed && sha256sum --check --strict --quiet SHA256SUMS.lf) || fail "the signed archive's SHA256SUMS.txt is wrong"
+sha256sum --check --strict --quiet signed.msi.sha256 || fail "signed.msi.sha256 is wrong"
+osslsigncode verify -CAfile cert.pem -in signed.msi >verify.txt 2>&1 &&
+    [ "$(grep -c '^Signature verification: ok' verify.txt)" = 1 ] &&
+    grep -q '^Message digest algorithm *: SHA256' verify.txt || fail "signed.msi:"$'\n'"$(cat verify.txt)"
+mkdir signed-msi && msiextract -C signed-msi signed.msi >/dev/null
+for name in "${shipped[@]}"; do
+    cmp "signed-msi/Program Files/VESKA Tools/$name" "signed/$name" || fail "signed.msi's $name is not the signed one"
+done
 
 # The Authenticode digest of an unsigned program, computed here and not by
 # osslsigncode: the digest (sha1sum, sha256sum) of the whole file but the two
