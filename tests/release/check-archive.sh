@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # The release archive holds exactly VK_UTL.exe, VK_CMD.exe, VKSVC.dll,
 # vsrepair.exe, the guide's page with every picture it shows, and
-# SHA256SUMS.txt; the binaries
-# are the tested ones of the build, byte for byte; the checksums are theirs;
-# every name is stored as a Japanese Windows' zip folder reads it (CP932, not
-# marked UTF-8, no Unicode name beside it); SHA256SUMS.txt is text that
-# Notepad of any Japanese Windows shows line by line (CP932, every line ended
-# by CR LF); the same files make the same
+# SHA256SUMS.txt; the binaries are the tested ones of the build, byte for
+# byte; the checksums are theirs; every name is stored as a Japanese Windows'
+# zip folder reads it (CP932, not marked UTF-8, no Unicode name beside it);
+# SHA256SUMS.txt is text that Notepad of any Japanese Windows shows line by
+# line (CP932, every line ended by CR LF); the same files make the same
 # archive again; and given a certificate, the script signs the four binaries
 # twice over exactly the tested bytes, SHA-1 first and SHA-256 nested in it
 # (as osslsigncode 2.5, Debian 12's own, and later versions report them).
