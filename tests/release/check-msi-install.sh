@@ -12,6 +12,7 @@ fi
 . "$(dirname "$0")/../wine/wine-env.sh"
 msi=$(realpath "$1") guide_dir=$(realpath "$2") template=${VK_TEMPLATE_PREFIX:?}
 fail() { echo "FAIL: $*"; exit 1; }
+[ -d "$template/drive_c" ] || fail "no template prefix in $template"
 work=$(mktemp -d "${TMPDIR:-/tmp}/vk-msi.XXXXXX")
 export WINEPREFIX=$work/prefix
 trap 'wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
