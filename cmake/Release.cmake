@@ -43,7 +43,8 @@ add_dependencies(release VK_UTL VK_CMD VKSVC vsrepair guide)
 
 # Made again only when a file in it changes: two packages of the same files
 # differ (wixl writes the time and a new package code), so the package is left
-# out of the reproducibility check. Never signed either (README.md).
+# out of the reproducibility check. Never signed either: a signed package is
+# made by hand, with the signed archive (make-release.sh --msi, README.md).
 add_custom_command(OUTPUT ${VK_RELEASE_MSI} ${VK_RELEASE_MSI}.sha256
     COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-msi.sh ${VK_RELEASE_MSI}
             $<TARGET_FILE:VK_UTL> $<TARGET_FILE:VK_CMD> $<TARGET_FILE:VKSVC> $<TARGET_FILE:vsrepair>
