@@ -2,7 +2,8 @@
 # Checks that the build is byte-identical wherever and whenever it runs: two
 # clean builds of the checked-out commit, in two temporary folders of
 # different names, a few seconds apart and in different time zones, must
-# give the same VKSVC.dll, VK_UTL.exe, vsrepair.exe and release archive.
+# give the same VKSVC.dll, VK_UTL.exe, VK_CMD.exe, vsrepair.exe and release
+# archive.
 # The second build uses Ninja where it is installed, the first CMake's
 # default generator: the build tool must not matter either. Prints each
 # file's SHA-256 and a verdict; exits non-zero on a difference. The tests are
@@ -39,15 +40,16 @@ echo "building $commit in $second (Asia/Tokyo${generator:+, Ninja})"
 build_in "$second" Asia/Tokyo "${generator[@]}"
 
 archive() { ls "$1"/build/VESKA-Windows-Utility-*.zip 2>/dev/null | head -n 1; }
-shipped() {  # the four shipped files of a build, as paths inside it
+shipped() {  # the shipped files of a build, as paths inside it
     local archive_path
     archive_path=$(archive "$1")
-    echo build/bin/VKSVC.dll build/bin/VK_UTL.exe build/bin/vsrepair.exe \
+    echo build/bin/VKSVC.dll build/bin/VK_UTL.exe build/bin/VK_CMD.exe build/bin/vsrepair.exe \
         "${archive_path#"$1"/}"
 }
 
 differ=0
 echo
+echo "(the .msi is left out: wixl writes the time and a new package code into every package)"
 for file in $(shipped "$first"); do
     a=$first/$file b=$second/$file
     if [ ! -f "$a" ] || [ ! -f "$b" ]; then

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the toolkit:
 # the 32-bit MinGW-w64 cross compilers, CMake, 32-bit Wine, Xvfb, Japanese
-# fonts, doctest, the screenshot tools, and osslsigncode and openssl to sign a
-# release (and make the test's throwaway certificate); and, where this machine
-# cannot run 32-bit x86 code, what the tests' emulated guest needs (tests/vm/).
+# fonts, doctest, the screenshot tools, osslsigncode and openssl to sign a
+# release (and make the test's throwaway certificate), wixl and msitools for
+# the Windows Installer package; and, where this machine cannot run 32-bit x86
+# code, what the tests' emulated guest needs (tests/vm/).
 # Skips whatever is already there, so it is safe to run any number of times.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,7 +15,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install o
 
 pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 wine64 xvfb xauth x11-utils
       fonts-ipafont-gothic fonts-horai-umefont fontconfig fonts-wine doctest-dev imagemagick
-      dosfstools mtools libarchive-tools cmark-gfm python3 osslsigncode openssl)
+      dosfstools mtools libarchive-tools cmark-gfm python3 osslsigncode openssl wixl msitools)
 for p in "${pkgs[@]}"; do
     have_pkg "$p" || need+=("$p")
 done

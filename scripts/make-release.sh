@@ -3,7 +3,9 @@
 # (a folder gives the files in it, by name), followed by SHA256SUMS.txt with
 # their checksums (sha256sum's format, in CP932 with CR LF line ends, so that
 # Notepad of every Japanese Windows shows one file a line with its name).
-#   make-release.sh ARCHIVE.zip FILE_OR_FOLDER...
+# With --msi, also the Windows Installer package of the same files
+# (make-msi.sh), and PACKAGE.msi.sha256 beside it.
+#   make-release.sh [--msi PACKAGE.msi] ARCHIVE.zip FILE_OR_FOLDER...
 #   SOURCE_DATE_EPOCH     time stamp of every entry (default: the time of the
 #                         checked-out commit)
 #   VK_SIGN_PKCS12        a code-signing certificate with its key (PKCS#12)
@@ -18,24 +20,31 @@
 #                         timestamp (default: VK_SIGN_TIMESTAMP)
 # Given a key, every .exe and .dll is signed twice before the checksums are
 # taken (Authenticode): SHA-1 first, which older Windows read, then SHA-256
-# nested in it, which later Windows read.
+# nested in it, which later Windows read. The package is made of the signed
+# copies, then signed once: SHA-256, with an RFC 3161 timestamp.
 # The same files make the same bytes, whatever their times, modes and owners
 # and the machine's clock and time zone. Names are stored in CP932 and not
 # marked UTF-8: the zip folder of Windows XP and 7 ignores that mark and reads
 # every name in the local code page, and later Windows read an unmarked name
 # that way too, so a Japanese Windows shows the Japanese names right. If a file
-# is missing, it fails and leaves no archive behind.
+# is missing, it fails and leaves no archive (and no package) behind.
 # Signing works on the copies that go into the archive; the given files are
 # never changed. A signature holds its signing time, so a signed archive
 # differs from run to run (an unsigned one does not).
 set -euo pipefail
-[ $# -ge 2 ] || { echo "usage: $0 ARCHIVE.zip FILE_OR_FOLDER..." >&2; exit 2; }
+usage="usage: $0 [--msi PACKAGE.msi] ARCHIVE.zip FILE_OR_FOLDER..."
+package=
+if [ "${1:-}" = --msi ]; then
+    [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
+    package=$(realpath -m "$2"); shift 2
+fi
+[ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
 archive=$(realpath -m "$1"); shift
 root=$(cd "$(dirname "$0")/.." && pwd)
 export LC_ALL=C.UTF-8 TZ=UTC  # zip stores local times: UTC makes them the same everywhere
 
 stage=$(mktemp -d "$archive.XXXXXX")
-trap 'status=$?; rm -rf "$stage"; [ $status -eq 0 ] || rm -f "$archive"' EXIT
+trap 'status=$?; rm -rf "$stage"; [ $status -eq 0 ] || rm -f "$archive" ${package:+"$package" "$package.sha256"}' EXIT
 
 # A half-given key would quietly make an unsigned release.
 signing=
@@ -104,6 +113,21 @@ if [ -n "$signing" ]; then
         case ${name,,} in *.exe | *.dll) sign "$stage/$name" ;; esac
     done
 fi
+# The package, of the same (signed) copies, in a folder of its own.
+if [ -n "$package" ]; then
+    msi=$stage/msi/$(basename "$package")
+    mkdir "$stage/msi"
+    "$root/scripts/make-msi.sh" "$msi" "${names[@]/#/$stage/}"
+    if [ -n "$signing" ]; then
+        rfc3161=()
+        [ -z "${VK_SIGN_TIMESTAMP:-}" ] || rfc3161=(-ts "$VK_SIGN_TIMESTAMP")
+        osslsigncode sign "${signing[@]}" -readpass <(printf %s "$password") -h sha256 \
+            "${rfc3161[@]}" -in "$msi" -out "$msi.signed" >/dev/null ||
+            { echo "make-release: signing $(basename "$msi") failed" >&2; exit 1; }
+        mv "$msi.signed" "$msi"
+        (cd "$stage/msi" && sha256sum -- "$(basename "$msi")" >"$msi.sha256")
+    fi
+fi
 # Notepad before Windows 10 1809 shows LF-only text as one line, and reads a
 # file without a byte order mark in the local code page: CP932 on the Windows
 # this toolkit needs, the code page the archive's names are stored in too.
@@ -137,3 +161,4 @@ bsdtar --format zip --options zip:hdrcharset=CP932 -cf "$zip" "@$stage/entries.m
 
 # An unchanged archive keeps its time.
 cmp -s "$zip" "$archive" 2>/dev/null || mv "$zip" "$archive"
+[ -z "$package" ] || mv "$msi" "$msi.sha256" "$(dirname "$package")/"

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# The release archive holds exactly VK_UTL.exe, VKSVC.dll, vsrepair.exe, the
-# guide's page with every picture it shows, and SHA256SUMS.txt; the binaries
-# are the tested ones of the build, byte for byte; the checksums are theirs;
-# every name is stored as a Japanese Windows' zip folder reads it (CP932, not
-# marked UTF-8, no Unicode name beside it); SHA256SUMS.txt is text that
-# Notepad of any Japanese Windows shows line by line (CP932, every line ended
-# by CR LF); the same files make the same
-# archive again; and given a certificate, the script signs the three binaries
+# The release archive holds exactly VK_UTL.exe, VK_CMD.exe, VKSVC.dll,
+# vsrepair.exe, the guide's page with every picture it shows, and
+# SHA256SUMS.txt; the binaries are the tested ones of the build, byte for
+# byte; the checksums are theirs; every name is stored as a Japanese Windows'
+# zip folder reads it (CP932, not marked UTF-8, no Unicode name beside it);
+# SHA256SUMS.txt is text that Notepad of any Japanese Windows shows line by
+# line (CP932, every line ended by CR LF); the same files make the same
+# archive again; and given a certificate, the script signs the four binaries
 # twice over exactly the tested bytes, SHA-1 first and SHA-256 nested in it
 # (as osslsigncode 2.5, Debian 12's own, and later versions report them).
-#   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE
+# The package beside the archive installs the same files and nothing else (no
+# action, no removal, no permission), and its checksum is right; a signed one
+# holds the signed programs, and its one SHA-256 signature verifies.
+#   check-archive.sh ARCHIVE BIN_DIR GUIDE_DIR MAKE_RELEASE PACKAGE
 set -euo pipefail
 unset VK_SIGN_PKCS12 VK_SIGN_PKCS11_MODULE VK_SIGN_PKCS11_KEY VK_SIGN_CERTS VK_SIGN_PASSWORD \
     VK_SIGN_TIMESTAMP VK_SIGN_TIMESTAMP_LEGACY  # the unsigned cases must stay unsigned
 archive=$(realpath -m "$1") bin=$(realpath -m "$2") guide_dir=$(realpath -m "$3") make_release=$(realpath -m "$4")
+msi=$(realpath -m "$5")
 export LC_ALL=C.UTF-8
 fail() { echo "FAIL: $*" >&2; exit 1; }
 [ -f "$archive" ] || fail "$archive is missing: build the release target"
@@ -21,7 +25,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-binaries=(VK_UTL.exe VKSVC.dll vsrepair.exe)
+binaries=(VK_UTL.exe VK_CMD.exe VKSVC.dll vsrepair.exe)
 guide_files=()
 while IFS= read -r name; do guide_files+=("$name"); done < <(ls "$guide_dir")
 page=$(cd "$guide_dir" && ls ./*.html) page=${page#./}
@@ -80,6 +84,20 @@ listed=$(sed 's/^[0-9a-f]\{64\}  //' out/SHA256SUMS.lf | sort)
     fail "SHA256SUMS.txt lists:"$'\n'"$listed"
 (cd out && sha256sum --check --strict --quiet SHA256SUMS.lf) || fail "SHA256SUMS.txt is wrong"
 
+# The package: its File table, its files, its checksum, nothing else done.
+[ -f "$msi" ] || fail "$msi is missing: build the msi target"
+msi_files() { msiinfo export "$1" File | tail -n +4 | cut -f3 | sort; }
+[ "$(msi_files "$msi")" = "$(printf '%s\n' "${shipped[@]}" | sort)" ] ||
+    fail "the package installs:"$'\n'"$(msi_files "$msi")"
+mkdir msi && msiextract -C msi "$msi" >/dev/null
+for name in "${shipped[@]}"; do
+    cmp "msi/Program Files/VESKA Tools/$name" "out/$name" || fail "the package's $name is not the built one"
+done
+(cd "$(dirname "$msi")" && sha256sum --check --strict --quiet "$msi.sha256") || fail "$msi.sha256 is wrong"
+for table in CustomAction RemoveFile CreateFolder LockPermissions MsiLockPermissionsEx; do
+    [ -z "$(msiinfo export "$msi" "$table" 2>/dev/null | tail -n +4)" ] || fail "the package fills $table"
+done
+
 # The same files, with other times and modes, archived at another time in
 # another time zone, make the same bytes.
 "$make_release" first.zip "${binaries[@]/#/$bin/}" "$guide_dir"
@@ -96,13 +114,22 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 
     -subj "/CN=VESKA release test" -addext extendedKeyUsage=codeSigning >/dev/null 2>&1 ||
     fail "openssl cannot make a certificate"
 pass=$password openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout env:pass
-! VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=wrong "$make_release" refused.zip "${binaries[@]/#/$bin/}" \
-    "$guide_dir" 2>/dev/null || fail "a wrong password made an archive"
-[ -z "$(ls refused.zip* 2>/dev/null)" ] || fail "a failed signing left $(ls refused.zip*) behind"
-VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=$password "$make_release" signed.zip "${binaries[@]/#/$bin/}" "$guide_dir"
+! VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=wrong "$make_release" --msi refused.msi refused.zip \
+    "${binaries[@]/#/$bin/}" "$guide_dir" 2>/dev/null || fail "a wrong password made an archive"
+[ -z "$(ls refused.* 2>/dev/null)" ] || fail "a failed signing left $(ls refused.*) behind"
+VK_SIGN_PKCS12=cert.p12 VK_SIGN_PASSWORD=$password "$make_release" --msi signed.msi signed.zip \
+    "${binaries[@]/#/$bin/}" "$guide_dir"
 mkdir signed && bsdtar -C signed --options zip:hdrcharset=CP932 -xf signed.zip
 sums_here signed/SHA256SUMS.txt >signed/SHA256SUMS.lf
 (cd signed && sha256sum --check --strict --quiet SHA256SUMS.lf) || fail "the signed archive's SHA256SUMS.txt is wrong"
+sha256sum --check --strict --quiet signed.msi.sha256 || fail "signed.msi.sha256 is wrong"
+osslsigncode verify -CAfile cert.pem -in signed.msi >verify.txt 2>&1 &&
+    [ "$(grep -c '^Signature verification: ok' verify.txt)" = 1 ] &&
+    grep -q '^Message digest algorithm *: SHA256' verify.txt || fail "signed.msi:"$'\n'"$(cat verify.txt)"
+mkdir signed-msi && msiextract -C signed-msi signed.msi >/dev/null
+for name in "${shipped[@]}"; do
+    cmp "signed-msi/Program Files/VESKA Tools/$name" "signed/$name" || fail "signed.msi's $name is not the signed one"
+done
 
 # The Authenticode digest of an unsigned program, computed here and not by
 # osslsigncode: the digest (sha1sum, sha256sum) of the whole file but the two
