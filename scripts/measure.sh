@@ -8,24 +8,35 @@
 # as in every test; then with other stand-ins where their fonts are
 # installed: the wider IPA P Gothic, fonts-vlgothic, fonts-migmix), and the
 # share of test code. Uses the build folder of scripts/test.sh.
-#   VK_BUILD_DIR   build folder (default: build/ in the clone)
+#   VK_BUILD_DIR       build folder (default: build/ in the clone)
+#   VK_MEASURE_STEPS   the steps to print, by name, blank-separated (default:
+#                      all): sizes tables startup history grant text-fit lines
+#   VK_BENCH_RUNS      runs of the tree grant whose median is taken (default
+#                      5; in the emulated guest a run of the large tree takes
+#                      minutes, so 3 or 1 there)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VK_BUILD_DIR:-$root/build}
 bin="$build/bin"
 
 cmake --build "$build" -j"$(nproc)" >/dev/null
-[ -d "$build/wine-template" ] || "$root/tests/wine/make-template-prefix.sh" "$build/wine-template"
+wanted() { [ -z "${VK_MEASURE_STEPS:-}" ] || [[ " $VK_MEASURE_STEPS " == *" $1 "* ]]; }
+if wanted startup || wanted history || wanted grant || wanted text-fit; then
+    [ -d "$build/wine-template" ] || "$root/tests/wine/make-template-prefix.sh" "$build/wine-template"
+fi
 export VK_TEMPLATE_PREFIX="$build/wine-template"
 in_prefix() { "$root/tests/wine/run-in-prefix.sh" "$bin/$1" "${@:2}" | tr -d '\r'; }
 
+if wanted sizes; then
 echo "== sizes (bytes)"
 for file in VKSVC.dll VK_UTL.exe vsrepair.exe; do
     printf '%-14s %8d\n' "$file" "$(stat -c %s "$bin/$file")"
 done
 zip=$(ls "$build"/VESKA-Windows-Utility-*.zip 2>/dev/null | head -n 1 || true)
 [ -z "$zip" ] || printf '%-14s %8d  (%s)\n' "archive" "$(stat -c %s "$zip")" "$(basename "$zip")"
+fi
 
+if wanted tables; then
 for file in VKSVC.dll vsrepair.exe VK_UTL.exe; do
     echo
     echo "== $file: export and import tables (objdump -p)"
@@ -33,7 +44,9 @@ for file in VKSVC.dll vsrepair.exe VK_UTL.exe; do
         sed -n '/^The Export Tables/,/^The Import Tables/p; /DLL Name/,/^$/p' |
         grep -v '^$' | grep -v 'vma:' | sed 's/^\t/  /'
 done
+fi
 
+if wanted startup; then
 echo
 echo "== start-up under Wine (median of 20 starts each, in one run, the programs in turn)"
 # Beside the minimal window, the same window with the utility's manifest:
@@ -51,15 +64,21 @@ ratio() {
 }
 ratio "$minimal" "$styled" "with the common controls 6 it takes"
 ratio "$minimal" "$utility" "the utility takes"
+fi
 
+if wanted history; then
 echo
 echo "== history view"
 in_prefix bench_history_text.exe
+fi
 
+if wanted grant; then
 echo
 echo "== grant of a tree against a bare walk of it (2,000 and 20,000 files in folders of 100)"
 VK_PREFIX_SETUP=bench-trees in_prefix bench_tree_grant.exe 'C:\vk-bench\t2000' 'C:\vk-bench\t20000'
+fi
 
+if wanted text-fit; then
 echo
 echo "== text fit: each text's extent in its window's font against its control"
 text_fit() {
@@ -76,10 +95,13 @@ for face in "IPAPGothic" "VL PGothic" "MigMix 1P"; do
     echo "-- the same with ＭＳ Ｐゴシック drawn with $face"
     text_fit "$face"
 done
+fi
 
+if wanted lines; then
 echo
 echo "== lines of code (non-blank), product and tests"
 count() { cat "$@" | grep -cv '^\s*$'; }
 product=$(count $(git -C "$root" ls-files -- 'common/*.h' 'svc/*.cpp' 'svc/*.h' 'utility/*.cpp' 'utility/*.h' 'repair/*.cpp' | sed "s|^|$root/|"))
 tests=$(count $(git -C "$root" ls-files -- 'tests/*.cpp' 'tests/*.h' | grep -v '^tests/bench/' | sed "s|^|$root/|"))
 echo "product $product, tests $tests: tests are $((100 * tests / (product + tests)))% of the code"
+fi
