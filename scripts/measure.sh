@@ -7,11 +7,15 @@
 # DPI (ＭＳ Ｐゴシック drawn with Ume P Gothic, whose widths are close to it,
 # as in every test; then with other stand-ins where their fonts are
 # installed: the wider IPA P Gothic, fonts-vlgothic, fonts-migmix), and the
-# share of test code. Uses the build folder of scripts/test.sh.
+# share of test code; VK_CMD.exe's start-up beside a console program that
+# does nothing, and its /check of the large tree beside a bare walk of it.
+# Uses the build folder of scripts/test.sh.
 #   VK_BUILD_DIR       build folder (default: build/ in the clone)
 #   VK_MEASURE_STEPS   the steps to print, by name, blank-separated (default:
-#                      all): sizes tables startup history grant text-fit lines
-#   VK_BENCH_RUNS      runs of the tree grant whose median is taken (default
+#                      all): sizes tables startup history grant command
+#                      text-fit lines
+#   VK_BENCH_RUNS      runs of the tree grant and of the command line's
+#                      benches whose median is taken (default
 #                      5; in the emulated guest a run of the large tree takes
 #                      minutes, so 3 or 1 there)
 set -euo pipefail
@@ -21,7 +25,7 @@ bin="$build/bin"
 
 cmake --build "$build" -j"$(nproc)" >/dev/null
 wanted() { [ -z "${VK_MEASURE_STEPS:-}" ] || [[ " $VK_MEASURE_STEPS " == *" $1 "* ]]; }
-if wanted startup || wanted history || wanted grant || wanted text-fit; then
+if wanted startup || wanted history || wanted grant || wanted command || wanted text-fit; then
     [ -d "$build/wine-template" ] || "$root/tests/wine/make-template-prefix.sh" "$build/wine-template"
 fi
 export VK_TEMPLATE_PREFIX="$build/wine-template"
@@ -29,15 +33,17 @@ in_prefix() { "$root/tests/wine/run-in-prefix.sh" "$bin/$1" "${@:2}" | tr -d '\r
 
 if wanted sizes; then
 echo "== sizes (bytes)"
-for file in VKSVC.dll VK_UTL.exe vsrepair.exe; do
+for file in VKSVC.dll VK_UTL.exe VK_CMD.exe vsrepair.exe; do
     printf '%-14s %8d\n' "$file" "$(stat -c %s "$bin/$file")"
 done
 zip=$(ls "$build"/VESKA-Windows-Utility-*.zip 2>/dev/null | head -n 1 || true)
 [ -z "$zip" ] || printf '%-14s %8d  (%s)\n' "archive" "$(stat -c %s "$zip")" "$(basename "$zip")"
+msi=${zip%.zip}.msi
+[ ! -f "$msi" ] || printf '%-14s %8d  (%s)\n' "package" "$(stat -c %s "$msi")" "$(basename "$msi")"
 fi
 
 if wanted tables; then
-for file in VKSVC.dll vsrepair.exe VK_UTL.exe; do
+for file in VKSVC.dll vsrepair.exe VK_UTL.exe VK_CMD.exe; do
     echo
     echo "== $file: export and import tables (objdump -p)"
     i686-w64-mingw32-objdump -p "$bin/$file" |
@@ -76,6 +82,12 @@ if wanted grant; then
 echo
 echo "== grant of a tree against a bare walk of it (2,000 and 20,000 files in folders of 100)"
 VK_PREFIX_SETUP=bench-trees in_prefix bench_tree_grant.exe 'C:\vk-bench\t2000' 'C:\vk-bench\t20000'
+fi
+
+if wanted command; then
+echo
+echo "== VK_CMD.exe: start-up beside a console program that does nothing; /check of the 20,000-file tree beside a bare walk"
+VK_PREFIX_SETUP=bench-trees in_prefix bench_command.exe "${VK_BENCH_RUNS:-5}" 'C:\vk-bench\t20000'
 fi
 
 if wanted text-fit; then

@@ -7,6 +7,7 @@
 // Each figure is the median of VK_BENCH_RUNS runs (default 5); under an
 // emulated machine, where a run of a large tree takes minutes, 3 or 1.
 #include "access_rights.h"
+#include "bare_walk.h"
 #include "inheritance_model.h"
 
 #include <windows.h>
@@ -36,37 +37,6 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to)
     QueryPerformanceFrequency(&frequency);
     return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
            static_cast<double>(frequency.QuadPart);
-}
-
-// Opens every object below `folder` once, as the grant does, and counts them.
-long BareWalk(const std::wstring& folder)
-{
-    long objects = 0;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0)
-            continue;
-        const std::wstring path = folder + L"\\" + found.cFileName;
-        const HANDLE object = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING,
-                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr);
-        if (object == INVALID_HANDLE_VALUE)
-            continue;
-        BY_HANDLE_FILE_INFORMATION info;
-        GetFileInformationByHandle(object, &info);
-        CloseHandle(object);
-        ++objects;
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-            (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-            objects += BareWalk(path);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return objects;
 }
 
 int RunsWanted()
