@@ -11,7 +11,9 @@ namespace {
 bool AnswersAtOnce(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr)
 {
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 500,
+    // Half a second, longer where the tests run under emulation.
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                               500 * vkui::WaitScale(),
                                result != nullptr ? result : &ignored) != 0;
 }
 
