@@ -1,5 +1,6 @@
 #include "reasons.h"
 
+#include "number_text.h"
 
 namespace {
 
@@ -17,13 +18,6 @@ const StatusReason kReasons[] = {
     {kGrantLinkRefused, L"リンク、リンクを通るパス、または別名のあるファイルが含まれるため、そのまま残ります。"},
 };
 
-std::wstring Count(long number)
-{
-    wchar_t digits[12];
-    wsprintfW(digits, L"%ld", number);
-    return digits;
-}
-
 // " 種類 N 個" for each kind found, joined by 、.
 void AddCount(std::wstring& list, const wchar_t* kind, long number)
 {
@@ -31,7 +25,7 @@ void AddCount(std::wstring& list, const wchar_t* kind, long number)
         return;
     if (!list.empty())
         list += L"、";
-    list += kind + (L" " + Count(number) + L" 個");
+    list += kind + (L" " + DecimalText(number) + L" 個");
 }
 
 } // namespace
@@ -41,7 +35,7 @@ std::wstring ReasonOf(LONG status)
     for (const StatusReason& entry : kReasons)
         if (entry.status == status)
             return entry.reason;
-    return L"設定処理でエラーが発生しました。(" + Count(status) + L")";
+    return L"設定処理でエラーが発生しました。(" + DecimalText(status) + L")";
 }
 
 Outcome OutcomeOf(const GrantAudit& audit)
@@ -59,7 +53,7 @@ std::wstring DescribeAudit(const GrantAudit& audit)
     if (audit.folderDue || below.due > 0) {
         text = audit.folderDue ? L"このフォルダ" : L"";
         if (below.due > 0)
-            text += (audit.folderDue ? L"と下位の " : L"下位の ") + Count(below.due) + L" 個";
+            text += (audit.folderDue ? L"と下位の " : L"下位の ") + DecimalText(below.due) + L" 個";
         text += L"に設定が必要です。";
     } else {
         text = L"設定済みです。";
@@ -71,7 +65,7 @@ std::wstring DescribeAudit(const GrantAudit& audit)
     if (!left.empty())
         text += L"設定しても残るもの: " + left + L"。";
     if (below.protectedDacls > 0)
-        text += L"保護されたアクセス権のもの " + Count(below.protectedDacls) +
+        text += L"保護されたアクセス権のもの " + DecimalText(below.protectedDacls) +
                 L" 個には、引き継がれません。";
     return text;
 }

@@ -213,6 +213,8 @@ TEST_CASE("VK_CMD.exe is a terminal-server-aware console program that never asks
     CHECK(command.IsTerminalServerAware());
     CHECK_FALSE(command.ImportsLibrary("VKSVC.dll"));
     CHECK_FALSE(command.ImportsLibrary("ADVAPI32.dll"));
+    // A console program: user32 would make it a GUI process with a desktop.
+    CHECK_FALSE(command.ImportsLibrary("USER32.dll"));
     for (const PeImport& import : command.Imports()) {
         CAPTURE(import.function);
         CHECK(ExistsOnWindows2000(import));

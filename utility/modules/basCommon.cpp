@@ -4,6 +4,7 @@
 #include "basRegistry.h"
 #include "binding_table.h"
 #include "history_log_format.h"
+#include "number_text.h"
 
 namespace {
 
@@ -248,10 +249,9 @@ std::wstring LogonSessionId()
     TOKEN_STATISTICS statistics = {};
     if (!token.IsOpen() || !CallGetTokenStatistics(token.Get(), &statistics))
         return std::wstring();
-    wchar_t text[18]; // "HHHHHHHH-LLLLLLLL"
-    wsprintfW(text, L"%08lX-%08lX", static_cast<DWORD>(statistics.AuthenticationId.HighPart),
-              statistics.AuthenticationId.LowPart);
-    return text;
+    // "HHHHHHHH-LLLLLLLL"
+    return UnsignedText(static_cast<DWORD>(statistics.AuthenticationId.HighPart), 16, 8) + L"-" +
+           UnsignedText(statistics.AuthenticationId.LowPart, 16, 8);
 }
 
 void RemoveCurrentDirectoryFromDllSearch()

@@ -2,6 +2,7 @@
 
 #include "ansi_argument.h"
 #include "binding_table.h"
+#include "number_text.h"
 #include "run_time_error.h"
 
 #include <exception>
@@ -12,15 +13,6 @@ namespace {
 std::wstring Widen(const std::string& text)
 {
     return FromAnsi(text.data(), text.size());
-}
-
-// The error number in decimal, through user32: std::to_wstring would link
-// the C runtime's whole printf machinery for it.
-std::wstring Decimal(int number)
-{
-    wchar_t digits[12];
-    wsprintfW(digits, L"%d", number);
-    return digits;
 }
 
 // Naming the library and the function.
@@ -44,7 +36,7 @@ std::wstring DescribeCurrentError()
     } catch (const BindingError& error) {
         return DescribeBindingError(error);
     } catch (const RunTimeError& error) {
-        return L"実行時エラー '" + Decimal(error.Number()) + L"':\r\n\r\n" +
+        return L"実行時エラー '" + DecimalText(error.Number()) + L"':\r\n\r\n" +
                error.Description();
     } catch (const std::bad_alloc&) {
         return L"実行時エラー '7':\r\n\r\nメモリが不足しています。";
