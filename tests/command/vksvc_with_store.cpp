@@ -18,6 +18,11 @@ using QuerySecurityFn = LONG(NTAPI*)(HANDLE, SECURITY_INFORMATION, PSECURITY_DES
 
 const char kStore[] = "C:\\vk-dacl-store";
 
+// Whether a DACL can be in the store: it was there when the process began,
+// or the process has written one. Otherwise no object is looked up in it,
+// so that an audit of a tree nobody granted costs what it does on Windows.
+bool storeInUse = false;
+
 // The object's file in the store: its volume and index, as two names of
 // one file share one DACL.
 std::string StoreFileOf(HANDLE object)
@@ -34,6 +39,8 @@ std::string StoreFileOf(HANDLE object)
 // The stored control flags and DACL: two bytes, then the ACL.
 bool ReadStored(HANDLE object, SECURITY_DESCRIPTOR_CONTROL& control, std::vector<BYTE>& dacl)
 {
+    if (!storeInUse)
+        return false;
     const HANDLE file = CreateFileA(StoreFileOf(object).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -62,6 +69,7 @@ BOOL WINAPI StoreSecurity(HANDLE object, SECURITY_INFORMATION information,
         dacl == nullptr || !GetSecurityDescriptorControl(descriptor, &control, &revision))
         return FALSE;
     CreateDirectoryA(kStore, nullptr);
+    storeInUse = true;
     const HANDLE file = CreateFileA(StoreFileOf(object).c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -119,6 +127,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason != DLL_PROCESS_ATTACH)
         return TRUE;
+    storeInUse = GetFileAttributesA(kStore) != INVALID_FILE_ATTRIBUTES;
     const HMODULE advapi = LoadLibraryA("advapi32.dll");
     return Redirect(advapi, "CreatePrivateObjectSecurityEx",
                     reinterpret_cast<const void*>(&vktest::ModelCreatePrivateObjectSecurityEx)) &&
