@@ -53,7 +53,8 @@ std::wstring DescribeAudit(const GrantAudit& audit)
     if (audit.folderDue || below.due > 0) {
         text = audit.folderDue ? L"このフォルダ" : L"";
         if (below.due > 0)
-            text += (audit.folderDue ? L"と下位の " : L"下位の ") + DecimalText(below.due) + L" 個";
+            text += (audit.folderDue ? L"と下位の " : L"下位の ") + DecimalText(below.due) +
+                    L" 個";
         text += L"に設定が必要です。";
     } else {
         text = L"設定済みです。";

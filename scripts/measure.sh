@@ -81,7 +81,7 @@ fi
 if wanted grant; then
 echo
 echo "== grant of a tree against a bare walk of it (2,000 and 20,000 files in folders of 100)"
-VK_PREFIX_SETUP=bench-trees in_prefix bench_tree_grant.exe 'C:\vk-bench\t2000' 'C:\vk-bench\t20000'
+VK_PREFIX_SETUP=bench-trees in_prefix bench_tree_grant.exe "${VK_BENCH_RUNS:-5}" 'C:\vk-bench\t2000' 'C:\vk-bench\t20000'
 fi
 
 if wanted command; then

@@ -3,9 +3,10 @@
 // information. The grant runs with the real advapi32, but for
 // CreatePrivateObjectSecurityEx, whose Wine version gives no DACL: the
 // tests' model stands in for it, so that every object is really written.
-// usage: bench_tree_grant.exe FOLDER...   (each a tree)
-// Each figure is the median of VK_BENCH_RUNS runs (default 5); under an
-// emulated machine, where a run of a large tree takes minutes, 3 or 1.
+// usage: bench_tree_grant.exe RUNS FOLDER...   (each a tree)
+// Each figure is the median of RUNS runs; under an emulated machine, where a
+// run of a large tree takes minutes, 3 or 1. On the command line, since Wine
+// does not hand VK_* variables to Windows programs under their own names.
 #include "access_rights.h"
 #include "bare_walk.h"
 #include "inheritance_model.h"
@@ -39,13 +40,6 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to)
            static_cast<double>(frequency.QuadPart);
 }
 
-int RunsWanted()
-{
-    const char* text = std::getenv("VK_BENCH_RUNS");
-    const int runs = text != nullptr ? std::atoi(text) : 0;
-    return runs > 0 ? runs : 5;
-}
-
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -56,10 +50,14 @@ double Median(std::vector<double> values)
 
 int main(int argc, char** argv)
 {
-    const int kRuns = RunsWanted();
+    const int kRuns = argc > 1 ? std::atoi(argv[1]) : 0;
+    if (kRuns < 1) {
+        std::fprintf(stderr, "usage: bench_tree_grant.exe RUNS FOLDER...\n");
+        return 87;
+    }
     double firstPerObject = 0;
     double firstWalkPerObject = 0;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 2; i < argc; ++i) {
         const std::string folder = argv[i];
         const std::wstring wide = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
         std::vector<double> grants;
@@ -83,7 +81,7 @@ int main(int argc, char** argv)
         std::printf("%s: %ld objects below, status %ld; grant %.0f ms, bare walk %.0f ms "
                     "(medians of %d, alternating): grant/bare %.2f; %.0f us per object\n",
                     folder.c_str(), objects, status, grant, walk, kRuns, grant / walk, perObject);
-        if (i == 1) {
+        if (i == 2) {
             firstPerObject = perObject;
             firstWalkPerObject = walkPerObject;
         } else {

@@ -31,12 +31,8 @@ vkui::StartOptions UtilitySession::DefaultOptions()
 {
     vkui::StartOptions options;
     options.program = UtilityPath();
-    // Windows' inherited entries, which Wine does not compute; left out
-    // where a test asks (the dialog with every drive letter in use lists
-    // none with it, under the emulated guest).
-    if (GetEnvironmentVariableW(L"WITHOUT_INHERITANCE_STANDIN", nullptr, 0) == 0)
-        options.injectedLibrary =
-            vktest::Widen(vktest::ProgramDir()) + L"\\vk_windows_inheritance.dll";
+    // Windows' inherited entries, which Wine does not compute.
+    options.injectedLibrary = vktest::Widen(vktest::ProgramDir()) + L"\\vk_windows_inheritance.dll";
     return options;
 }
 
