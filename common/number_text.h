@@ -8,7 +8,7 @@
 #include <string>
 
 // `value` in `base` (10 or 16, upper-case digits), at least `width` digits
-// with leading zeros.
+// with leading zeros, at most the 16 the buffer holds.
 inline std::wstring UnsignedText(unsigned long value, unsigned base, int width = 1)
 {
     wchar_t digits[16];
@@ -17,7 +17,7 @@ inline std::wstring UnsignedText(unsigned long value, unsigned base, int width =
     do {
         *--start = L"0123456789ABCDEF"[value % base];
         value /= base;
-    } while (value != 0 || end - start < width);
+    } while ((value != 0 || end - start < width) && start != digits);
     return std::wstring(start, end);
 }
 
