@@ -25,7 +25,7 @@ if [ -z "${VK_UNDER_XVFB:-}" ] && [ -z "${VK_DEMO_IN_GUEST:-}" ]; then
         build_demo
         echo "demo: this machine cannot execute 32-bit x86 code (IA-32 emulation is off): the demo runs headless in an emulated x86-64 guest"
         # The driver's waits grow there as the tests' do.
-        VK_BUILD_DIR=$build VK_DEMO_IN_GUEST=1 VK_DEMO_HEADLESS=1 UI_WAIT_SCALE=3 \
+        VK_BUILD_DIR=$build VK_DEMO_IN_GUEST=1 VK_DEMO_HEADLESS=1 UI_WAIT_SCALE=$guest_slowdown \
             exec "$root/tests/vm/run-in-vm.sh" "$0" "$@"
     fi
 fi

@@ -11,10 +11,6 @@ build=${VK_BUILD_DIR:-$root/build}
 export VK_BUILD_DIR=$build
 jobs=$(nproc)
 . "$root/scripts/lib/ia32.sh"
-# The emulated guest runs the tests about four times slower than a machine
-# that executes 32-bit code itself (measured: the template prefix takes 55 s
-# instead of 13 s), so their time limits get this factor there.
-guest_timeout_scale=3
 
 wine_test_count() {
     ctest -N -L wine | sed -n 's/^Total Tests: //p'
@@ -35,7 +31,7 @@ fi
 # CTest runs in an emulated x86-64 guest whose kernel runs 32-bit code; not
 # by default, since under emulation some tests still miss their fixed waits.
 if [ "${VK_VM:-0}" = 1 ]; then
-    build_all "$guest_timeout_scale"
+    build_all "$guest_slowdown"
     cd "$build"
     echo "test.sh: this machine cannot execute 32-bit x86 code (IA-32 emulation is off): the tests run in an emulated x86-64 guest (tests/vm/run-in-vm.sh)"
     exec "$root/tests/vm/run-in-vm.sh" ctest --output-on-failure -j"$jobs"
