@@ -5,7 +5,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "run_time_error_text.h"
+#include "run_time_error.h"
 
 #include <windows.h>
 

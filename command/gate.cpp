@@ -1,8 +1,8 @@
 #include "commands.h"
 
+#include "app_title.h"
 #include "basXPCommon.h"
 #include "exit_codes.h"
-#include "message_box.h"
 #include "utility_actions.h"
 
 namespace {

@@ -113,7 +113,7 @@ if wanted lines; then
 echo
 echo "== lines of code (non-blank), product and tests"
 count() { cat "$@" | grep -cv '^\s*$'; }
-product=$(count $(git -C "$root" ls-files -- 'common/*.h' 'svc/*.cpp' 'svc/*.h' 'utility/*.cpp' 'utility/*.h' 'repair/*.cpp' 'command/*.cpp' 'command/*.h' | sed "s|^|$root/|"))
+product=$(count $(git -C "$root" ls-files -- 'common/*.h' 'svc/*.cpp' 'svc/*.h' 'pc_actions/*.cpp' 'pc_actions/*.h' 'utility/*.cpp' 'utility/*.h' 'cmake/*.cpp' 'cmake/*.h' 'repair/*.cpp' 'command/*.cpp' 'command/*.h' | sed "s|^|$root/|"))
 tests=$(count $(git -C "$root" ls-files -- 'tests/*.cpp' 'tests/*.h' | grep -v '^tests/bench/' | sed "s|^|$root/|"))
 echo "product $product, tests $tests: tests are $((100 * tests / (product + tests)))% of the code"
 fi

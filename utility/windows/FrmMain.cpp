@@ -8,7 +8,7 @@
 #include "busy_window.h"
 #include "message_box.h"
 #include "previous_instance.h"
-#include "run_time_error.h"
+#include "run_time_error_box.h"
 #include "utility_actions.h"
 
 #include <string>

@@ -6,7 +6,7 @@
 #include "busy_window.h"
 #include "dialog_keys.h"
 #include "message_box.h"
-#include "run_time_error.h"
+#include "run_time_error_box.h"
 #include "utility_actions.h"
 
 #include <vector>

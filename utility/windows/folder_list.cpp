@@ -1,7 +1,7 @@
 #include "folder_list.h"
 
 #include "form_layout.h"
-#include "run_time_error.h"
+#include "run_time_error_box.h"
 #include "window_dc.h"
 
 #include <commctrl.h>

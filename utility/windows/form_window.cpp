@@ -3,7 +3,7 @@
 #include "busy_window.h"
 #include "dialog_keys.h"
 #include "focus_memory.h"
-#include "run_time_error.h"
+#include "run_time_error_box.h"
 
 namespace {
 

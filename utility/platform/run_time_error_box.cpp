@@ -1,7 +1,6 @@
-#include "run_time_error.h"
+#include "run_time_error_box.h"
 
 #include "message_box.h"
-#include "run_time_error_text.h"
 
 void EndWithCurrentError(HWND owner)
 {

@@ -1,9 +1,8 @@
-#include "run_time_error_text.h"
+#include "run_time_error.h"
 
 #include "ansi_argument.h"
 #include "binding_table.h"
 #include "number_text.h"
-#include "run_time_error.h"
 
 #include <exception>
 #include <string>

@@ -2,6 +2,8 @@
 // the program ends.
 #pragma once
 
+#include "run_time_error.h"
+
 #include <windows.h>
 
 const int kExitRunTimeError = 2;
@@ -24,20 +26,3 @@ void RunHandler(HWND owner, Handler&& handler)
         EndWithCurrentError(owner);
     }
 }
-
-#include <exception>
-#include <string>
-
-// A run-time error of the utility's own, with its number and text.
-class RunTimeError : public std::exception {
-public:
-    RunTimeError(int number, std::wstring description)
-        : number_(number), description_(std::move(description)) {}
-    int Number() const { return number_; }
-    const std::wstring& Description() const { return description_; }
-    const char* what() const noexcept override { return "run-time error"; }
-
-private:
-    int number_;
-    std::wstring description_;
-};
