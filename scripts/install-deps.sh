@@ -3,7 +3,7 @@
 # the 32-bit MinGW-w64 cross compilers, CMake, 32-bit Wine, Xvfb, Japanese
 # fonts, doctest, the screenshot tools, osslsigncode and openssl to sign a
 # release (and make the test's throwaway certificate), wixl and msitools for
-# the Windows Installer package; and, where this machine cannot run 32-bit x86
+# the Windows Installer package, faketime for the release test's clock; and, where this machine cannot run 32-bit x86
 # code, what the tests' emulated guest needs (tests/vm/).
 # Skips whatever is already there, so it is safe to run any number of times.
 set -euo pipefail
@@ -15,7 +15,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install o
 
 pkgs=(locales cmake make g++-mingw-w64-i686 wine wine32 wine64 xvfb xauth x11-utils
       fonts-ipafont-gothic fonts-horai-umefont fontconfig fonts-wine doctest-dev imagemagick
-      dosfstools mtools libarchive-tools cmark-gfm python3 osslsigncode openssl wixl msitools)
+      dosfstools mtools libarchive-tools cmark-gfm python3 osslsigncode openssl wixl msitools faketime)
 for p in "${pkgs[@]}"; do
     have_pkg "$p" || need+=("$p")
 done

@@ -45,7 +45,7 @@ Run RunCommand(const std::string& folder, const std::string& arguments)
     Run run = {kNoExitCode, {}, false, false};
     const DWORD start = GetTickCount();
     while (WaitForSingleObject(child.Process(), 1) == WAIT_TIMEOUT &&
-           GetTickCount() - start < 120000) {
+           GetTickCount() - start < 120000 * WaitScale()) {
         std::pair<DWORD, bool> search(child.Id(), false);
         EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
         run.sawWindow |= search.second;

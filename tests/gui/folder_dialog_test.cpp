@@ -153,8 +153,7 @@ struct FolderDialog {
         SetText((*this)[kTxtDir], path);
         Click((*this)[kCmdOK]);
         vkui::MessageBoxContent box = utility.AnswerMessageBox();
-        for (int i = 0; i < 300 && !IsEnabled((*this)[kCmdOK]); ++i)
-            Sleep(10);
+        vkui::WaitUntil([&] { return IsEnabled((*this)[kCmdOK]); });
         return box;
     }
 };

@@ -88,9 +88,7 @@ TEST_CASE("the grant on the applications' folders, followed by the history view"
         main.utility.GrantWhileAlive(main.window, main[kCmdVESKA], main[kCmdExit]);
     CHECK(done.text == L"設定処理は終了しました。");
     CHECK(done.icon == BoxIcon::None);
-    for (int i = 0; i < 200 && !IsEnabled(main[kCmdVESKA]); ++i)
-        Sleep(10);
-    CHECK(IsEnabled(main[kCmdVESKA]));
+    CHECK(vkui::WaitUntil([&] { return IsEnabled(main[kCmdVESKA]); }));
     CHECK(IsShown(main[kCmdVESKA]));
     CHECK(Caption(main[kLblVESKA]) == kFoldersFound);
 

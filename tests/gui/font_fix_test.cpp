@@ -63,8 +63,7 @@ struct FontFrame {
         const vkui::MessageBoxContent content = vkui::ReadMessageBox(box);
         buttonEnabledDuringBox = IsEnabled(Button());
         vkui::PressButton(box, answer);
-        for (int i = 0; i < 500 && !IsEnabled(Button()); ++i)
-            Sleep(10);
+        vkui::WaitUntil([&] { return IsEnabled(Button()); });
         return content;
     }
     bool buttonEnabledDuringBox = true;
@@ -219,7 +218,7 @@ TEST_CASE("a switch that cannot be written gives the error box and no restart qu
     CHECK(box.text == L"設定処理でエラーが発生しました。");
     CHECK(box.icon == BoxIcon::None);
     CHECK(ButtonIds(box) == std::vector<int>{IDOK});
-    CHECK_FALSE(frame.utility.MessageBoxAppears(1000));
+    CHECK_FALSE(frame.utility.MessageBoxAppears(vkui::kQuietWait));
     CHECK_FALSE(fontSwitch.IsPresent());
     CHECK(IsEnabled(frame.Button()));
 }

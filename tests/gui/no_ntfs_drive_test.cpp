@@ -30,13 +30,12 @@ TEST_CASE("without a fixed NTFS drive the dialog says so and hides what needs a 
     CHECK(IsShown(Control(dialog, kFrameACL)));
     CHECK(IsShown(Control(dialog, kLblACL)));
     CHECK(IsShown(Control(dialog, kCmdClose)));
-    CHECK_FALSE(utility.MessageBoxAppears(500));
+    CHECK_FALSE(utility.MessageBoxAppears(vkui::kQuietWait));
     // The focus skips the hidden controls.
     CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(dialog) == Control(dialog, kCmdClose); }));
 
     Click(Control(dialog, kCmdClose));
-    for (int i = 0; i < 500 && IsWindow(dialog); ++i)
-        Sleep(10);
+    vkui::WaitUntil([&] { return !IsWindow(dialog); });
     CHECK(IsEnabled(main));
     PostMessageW(main, WM_CLOSE, 0, 0);
     CHECK(utility.ExitCode() == 0);

@@ -32,8 +32,8 @@ TEST_CASE("answering Yes to the restart question ends the Windows session")
           L"設定が正しく処理されました。再起動後、設定が有効になります。\r\n今すぐ再起動しますか？");
 
     // The utility's window is closed with the session; so is the sentinel's.
-    CHECK(utility.ExitCode(30000) != kNoExit);
-    sentinel.Wait(30000);
+    CHECK(utility.ExitCode(2 * vkui::kDefaultWait) != kNoExit);
+    sentinel.Wait(2 * vkui::kDefaultWait);
     CHECK(vktest::ReadFileBytes(journal).find("query") != std::string::npos);
     // A restart, not a power-off: Windows came up again.
     CHECK(vkui::WaitUntil([&] { return !vktest::ReadFileBytes(booted).empty(); }, 30000));

@@ -52,8 +52,7 @@ vkui::MessageBoxContent UtilitySession::AnswerMessageBox(int buttonId)
     vkui::MessageBoxContent content = vkui::ReadMessageBox(box);
     vkui::PressButton(box, buttonId);
     // The box is gone before the next step looks for windows.
-    for (int i = 0; i < 500 && IsWindow(box) && IsWindowVisible(box); ++i)
-        Sleep(10);
+    vkui::WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
     return content;
 }
 
@@ -80,8 +79,9 @@ vkui::MessageBoxContent UtilitySession::GrantWhileAlive(HWND window, HWND button
     for (HWND closed : {window, main_})
         CHECK(AnswersAtOnce(closed, WM_CLOSE, 0, 0));
     CHECK(vkui::WaitUntil([&] { return vkui::ForegroundWindow() == window; }));
+    // Escape would close the window: the window's thread reads it while
+    // the grant runs, and the window is still there once the grant ends.
     vkui::PressKey(VK_ESCAPE);
-    Sleep(300);
     DWORD_PTR mayEnd = TRUE;
     CHECK(AnswersAtOnce(main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, &mayEnd));
     CHECK(mayEnd == FALSE);
@@ -91,7 +91,7 @@ vkui::MessageBoxContent UtilitySession::GrantWhileAlive(HWND window, HWND button
     // Every object below is written now: under emulation that takes a while.
     MessageBoxAppears(4 * vkui::kDefaultWait);
     const vkui::MessageBoxContent box = AnswerMessageBox();
-    CHECK_FALSE(MessageBoxAppears(1000));
+    CHECK_FALSE(MessageBoxAppears(vkui::kQuietWait));
     CHECK(IsWindow(window));
     CHECK(vkui::WaitUntil([&] { return vkui::FocusedControl(window) == button; }));
     return box;

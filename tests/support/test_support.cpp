@@ -229,6 +229,14 @@ std::string ChildProcess::ReadLine()
     return line;
 }
 
+DWORD WaitScale()
+{
+    char text[16] = {};
+    const DWORD length = GetEnvironmentVariableA("UI_WAIT_SCALE", text, sizeof text);
+    const int scale = length > 0 && length < sizeof text ? std::atoi(text) : 1;
+    return scale > 1 ? static_cast<DWORD>(scale) : 1;
+}
+
 void ChildProcess::CloseInput() { input_.Reset(); }
 
 DWORD ChildProcess::Wait(DWORD milliseconds)

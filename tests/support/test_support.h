@@ -97,6 +97,14 @@ struct IniEntry {
 std::vector<std::string> IniSections(const std::string& path);
 std::vector<IniEntry> IniEntries(const std::string& path, const std::string& section);
 
+// --- Waits -------------------------------------------------------------------
+
+// How many times longer than on a machine that runs 32-bit code every wait
+// may take: UI_WAIT_SCALE, which scripts/test.sh measures where the tests
+// run in the emulated guest (Wine hands VK_* variables to Windows programs
+// under another name); 1 elsewhere.
+DWORD WaitScale();
+
 // --- Processes ---------------------------------------------------------------
 
 const DWORD kNoExitCode = 0xDEADBEEF;
@@ -118,7 +126,7 @@ public:
     void CloseInput();
     // Waits for the end; the exit code, or kNoExitCode after the time-out
     // (the process is then terminated).
-    DWORD Wait(DWORD milliseconds = 30000);
+    DWORD Wait(DWORD milliseconds = 30000 * WaitScale());
 
 private:
     Handle process_;

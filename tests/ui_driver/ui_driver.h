@@ -9,6 +9,8 @@
 // is told from the pixels on the screen.
 #pragma once
 
+#include "test_support.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -62,10 +64,13 @@ struct WindowQuery {
     std::wstring className;
 };
 
-// How long the driver waits for a window, a box or an exit: 15 s, times
-// UI_WAIT_SCALE from the environment where the tests run under emulation.
-DWORD WaitScale();
+using vktest::WaitScale;
+// How long the driver waits for a window, a box or an exit: 15 s, times the
+// wait factor where the tests run under emulation.
 inline const DWORD kDefaultWait = 15000 * WaitScale();
+// How long a test watches for something that must not happen (a box, a
+// window that must not close): 1 s, times the same factor.
+inline const DWORD kQuietWait = 1000 * WaitScale();
 
 // The visible top-level windows of a process that match `query`.
 std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query = {});
@@ -145,7 +150,7 @@ void SwitchAwayAndBack(HWND window);
 // Waits until `condition()` holds; false when it still does not after
 // `milliseconds`.
 template <typename Condition>
-bool WaitUntil(Condition condition, DWORD milliseconds = 5000)
+bool WaitUntil(Condition condition, DWORD milliseconds = 5000 * WaitScale())
 {
     const DWORD start = GetTickCount();
     while (!condition()) {

@@ -62,14 +62,6 @@ std::vector<HWND> FindWindows(DWORD processId, const WindowQuery& query)
     return search.found;
 }
 
-DWORD WaitScale()
-{
-    char text[16] = {};
-    const DWORD length = GetEnvironmentVariableA("UI_WAIT_SCALE", text, sizeof text);
-    const int scale = length > 0 && length < sizeof text ? atoi(text) : 1;
-    return scale > 1 ? static_cast<DWORD>(scale) : 1;
-}
-
 HWND WaitForWindow(const Program& program, const WindowQuery& query, DWORD milliseconds)
 {
     const DWORD start = GetTickCount();
