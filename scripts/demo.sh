@@ -24,10 +24,16 @@ if [ -z "${VK_UNDER_XVFB:-}" ] && [ -z "${VK_DEMO_IN_GUEST:-}" ]; then
     if ! can_run_32bit; then
         build_demo
         echo "demo: this machine cannot execute 32-bit x86 code (IA-32 emulation is off): the demo runs headless in an emulated x86-64 guest"
-        # The driver's waits grow there as the tests' do.
-        VK_BUILD_DIR=$build VK_DEMO_IN_GUEST=1 VK_DEMO_HEADLESS=1 UI_WAIT_SCALE=$guest_slowdown \
+        VK_BUILD_DIR=$build VK_DEMO_IN_GUEST=1 VK_DEMO_HEADLESS=1 \
             exec "$root/tests/vm/run-in-vm.sh" "$0" "$@"
     fi
+fi
+
+# The driver's waits grow in the guest as the tests' do, by its measured
+# slowdown.
+if [ -n "${VK_DEMO_IN_GUEST:-}" ] && [ -z "${UI_WAIT_SCALE:-}" ]; then
+    UI_WAIT_SCALE=$(measure_slowdown "$build/wine-template")
+    export UI_WAIT_SCALE
 fi
 
 headless=${VK_DEMO_HEADLESS:-}

@@ -3,8 +3,9 @@
 # emulation built in and on by default, unlike the kernel of the machines
 # that need the guest) and a small initramfs that loads the virtio and 9p
 # modules and mounts the host's own root as the guest's root. Everything
-# comes from Debian packages; the result is cached in DIR and reused until
-# the kernel version or the initramfs's sources change.
+# comes from Debian packages; the result is cached in DIR (outside any build
+# folder, so that a new clone boots the same guest without fetching it) and
+# reused until the kernel version or the initramfs's sources change.
 #
 # usage: prepare-guest.sh DIR      (prints nothing when the cache is current)
 # needs: apt-get, dpkg-deb, busybox-static (scripts/install-deps.sh)
@@ -95,6 +96,7 @@ main() {
     make_initramfs "$version"
     # The unpacked package is 400 MB; the guest needs only what was taken out.
     rm -rf "$dir/kernel"
+    echo "$package" > "$dir/kernel-package"
     echo "$stamp" > "$dir/stamp"
 }
 

@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
-# Runs a command inside an emulated x86-64 Debian guest (qemu, software
-# emulation: no KVM needed) whose kernel executes 32-bit x86 code, for hosts
-# whose kernel cannot (IA-32 emulation off), so that 32-bit Wine runs. The
+# Runs a command inside an emulated x86-64 Debian guest (qemu: KVM where
+# /dev/kvm answers, software emulation otherwise) whose kernel executes
+# 32-bit x86 code, for hosts whose kernel cannot (IA-32 emulation off), so
+# that 32-bit Wine runs. The
 # guest's root is the host's own userland, shared read-only; the build
 # folder is shared writable at the same path. The command runs in the
-# current folder with the caller's exported environment; its output comes
-# back on standard output and its exit status is this script's.
+# current folder with the caller's PATH and the variables of the toolkit
+# and of Wine (VK_*, WINE*, CTEST_*; no secret of the release's signing);
+# its output comes back on standard output and its exit status is this
+# script's.
 #
 # usage: run-in-vm.sh COMMAND [ARGS...]
 #   e.g. cd build && ../tests/vm/run-in-vm.sh ctest -R svc_history_log
 # environment:
-#   VK_BUILD_DIR   the build folder (default: the clone's build/); the guest's
-#                  kernel and initramfs are cached in its vm/ folder
-#   VK_VM_MEMORY   guest memory (default 12G; only what is used is taken)
+#   VK_BUILD_DIR   the build folder (default: the clone's build/)
+#   VK_GUEST_CACHE where the guest's kernel and initramfs are kept between
+#                  builds and clones (default /var/cache/vk-test-guest, or
+#                  ~/.cache/vk-test-guest for a user who cannot write there)
+#   VK_VM_MEMORY   guest memory (default 12G, half of a 24 GiB machine: the
+#                  prefixes on the guest's tmpfs take 2 to 3 GiB, and only
+#                  what is used is taken)
+#   VK_VM_ACCEL    kvm or tcg (default: kvm where it works)
 #   VK_VM_CPUS     guest processors (default: the host's)
 #   VK_VM_LOCK     lock file that lets one guest run at a time on this
 #                  machine (default /tmp/vk-vm-runner.lock); others wait
@@ -23,8 +31,37 @@ build=$(cd "${VK_BUILD_DIR:-$root/build}" && pwd)
 vm="$build/vm"
 job="$vm/job"
 
-# The guest must not inherit what belongs to the host's session.
-not_forwarded='^(HOME|HOSTNAME|PWD|OLDPWD|SHLVL|_|TMPDIR|DISPLAY|XAUTHORITY|WAYLAND_DISPLAY|DBUS_SESSION_BUS_ADDRESS|XDG_RUNTIME_DIR|SSH_.*|TERM|LANG|LANGUAGE|LC_.*)$'
+# What the guest's job inherits: what the build, the tests and Wine read.
+# Nothing of the host's session, of CI or of the release's signing.
+forwarded='^(PATH|VK_.*|WINE.*|CTEST_.*|UI_WAIT_SCALE)$'
+not_forwarded='^VK_SIGN_'
+
+guest_cache() {
+    if [ -n "${VK_GUEST_CACHE:-}" ]; then
+        echo "$VK_GUEST_CACHE"
+    elif mkdir -p /var/cache/vk-test-guest 2>/dev/null && [ -w /var/cache/vk-test-guest ]; then
+        echo /var/cache/vk-test-guest
+    else
+        echo "${XDG_CACHE_HOME:-$HOME/.cache}/vk-test-guest"
+    fi
+}
+
+# KVM where the host lends it (a guest then runs at nearly the host's
+# speed); qemu's software emulation otherwise. A /dev/kvm that opens is not
+# enough: on a virtual machine without nested virtualisation (no vmx or svm
+# among the processor's flags) qemu starts under it and the guest never
+# boots.
+accelerator() {
+    if [ -n "${VK_VM_ACCEL:-}" ]; then
+        echo "$VK_VM_ACCEL"
+    elif grep -qwE 'vmx|svm' /proc/cpuinfo && [ -r /dev/kvm ] && [ -w /dev/kvm ] &&
+        echo quit | qemu-system-x86_64 -accel kvm -machine none -nodefaults -display none \
+            -monitor stdio >/dev/null 2>&1; then
+        echo kvm
+    else
+        echo tcg
+    fi
+}
 
 check_tools() {
     local tool
@@ -41,7 +78,8 @@ write_job() {
     mkdir -p "$job"
     {
         for name in $(compgen -e); do
-            [[ $name =~ $not_forwarded ]] || printf 'export %s=%q\n' "$name" "${!name}"
+            [[ $name =~ $forwarded && ! $name =~ $not_forwarded ]] &&
+                printf 'export %s=%q\n' "$name" "${!name}"
         done
         # run-in-prefix.sh hard-links the template prefix (in the build
         # folder) into each test's copy: both must be on one filesystem.
@@ -57,17 +95,25 @@ write_job() {
 # output: a file (unlike qemu's stdio back end) needs no terminal or stdin,
 # and never truncates or overwrites where our own output is going.
 boot_guest() {
-    local cpus=${VK_VM_CPUS:-$(nproc)} status=0
-    : > "$vm/output"
-    # -nodefaults: no emulated display, network or disks, which only slow
-    # the boot. Multi-threaded TCG gives each guest processor a host thread.
+    local cpus=${VK_VM_CPUS:-$(nproc)} memory=${VK_VM_MEMORY:-12G} accel cpu status=0
+    accel=$(accelerator)
+    # Multi-threaded TCG gives each guest processor a host thread.
     # smap=off: qemu 7.2's emulated IRET reads a 32-bit program's stack
     # with the kernel's rights, so with SMAP on, the IRET by which Wine
-    # returns to 32-bit code faults (wineboot dies at once).
+    # returns to 32-bit code faults (wineboot dies at once). Under KVM the
+    # processor itself returns.
+    case $accel in
+        kvm) accel=kvm cpu=host ;;
+        *) accel=tcg,thread=multi cpu=max,smap=off ;;
+    esac
+    echo "run-in-vm: guest: $(cat "$cache/kernel-package"), ${accel%%,*}, $cpus processors, $memory of memory"
+    : > "$vm/output"
+    # -nodefaults: no emulated display, network or disks, which only slow
+    # the boot.
     qemu-system-x86_64 -nodefaults -no-user-config -no-reboot \
-        -accel tcg,thread=multi -cpu max,smap=off -smp "$cpus" -m "${VK_VM_MEMORY:-12G}" \
+        -accel "$accel" -cpu "$cpu" -smp "$cpus" -m "$memory" \
         -display none \
-        -kernel "$vm/vmlinuz" -initrd "$vm/initrd" \
+        -kernel "$cache/vmlinuz" -initrd "$cache/initrd" \
         -append "console=ttyS0 panic=-1 vk.init=$here/guest-init.sh vk.share=$build vk.job=$job" \
         -serial "file:$vm/console.log" \
         -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
@@ -105,7 +151,9 @@ main() {
     [ $# -gt 0 ] || { echo "usage: run-in-vm.sh COMMAND [ARGS...]" >&2; exit 2; }
     case $build in *[[:space:]]*) echo "run-in-vm: the build folder's path must have no blanks" >&2; exit 2 ;; esac
     check_tools
-    "$here/prepare-guest.sh" "$vm"
+    cache=$(guest_cache)
+    "$here/prepare-guest.sh" "$cache"
+    mkdir -p "$vm"
     take_machine_lock
     write_job "$@"
     rm -rf "$vm/tmp"
