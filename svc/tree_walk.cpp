@@ -1,5 +1,6 @@
 #include "tree_walk.h"
 
+#include "grant_backup.h"
 #include "kernel_handle.h"
 #include "relative_open.h"
 #include "vksvc.h"
@@ -25,6 +26,9 @@ const int kDeepest = 32767 / 2;
 const int kFirstLevels = 16;
 // One buffer for every listing's answers: room for hundreds of names.
 const ULONG kQuerySize = 65536;
+// Room for the path of any object below the named folder: the relative
+// opens reach further than a path from the root could name.
+const ULONG kLongestPath = 65536;
 
 void* Allocate(SIZE_T size) { return HeapAlloc(GetProcessHeap(), 0, size); }
 void* Reallocate(void* block, SIZE_T size)
@@ -157,13 +161,18 @@ struct Level {
     ULONG next; // offset of the next name to visit
     LONGLONG id;
     bool idKnown;
+    ULONG pathLength; // of its path below the named folder, for the backup
 };
 
 class TreeWalk {
 public:
     // With `audit`, nothing is written: what would be is counted there.
-    TreeWalk(const SecurityApi& api, const FileApi& files, WalkCounts* audit)
-        : api_(api), files_(files), audit_(audit), query_(static_cast<BYTE*>(Allocate(kQuerySize)))
+    // With `backup`, each object's DACL is kept there before it is written.
+    TreeWalk(const SecurityApi& api, const FileApi& files, WalkCounts* audit,
+             GrantBackup* backup = nullptr)
+        : api_(api), files_(files), audit_(audit), backup_(backup),
+          query_(static_cast<BYTE*>(Allocate(kQuerySize))),
+          path_(backup ? static_cast<WCHAR*>(Allocate(kLongestPath * sizeof(WCHAR))) : nullptr)
     {
     }
     ~TreeWalk()
@@ -172,6 +181,7 @@ public:
             Leave();
         Free(levels_);
         Free(query_);
+        Free(path_);
     }
     TreeWalk(const TreeWalk&) = delete;
     TreeWalk& operator=(const TreeWalk&) = delete;
@@ -179,7 +189,8 @@ public:
     LONG Run(HANDLE folder, PSECURITY_DESCRIPTOR descriptor)
     {
         ObjectId id;
-        if (query_ == nullptr || !Enter(folder, descriptor) ||
+        if (query_ == nullptr || (backup_ != nullptr && path_ == nullptr) ||
+            !Enter(folder, descriptor) ||
             (ObjectIdOf(files_, folder, id) && visited_.Add(id) == VisitedIds::Added::NoRoom))
             return kGrantWriteFailed;
         ListedName child;
@@ -189,6 +200,8 @@ public:
             else
                 Leave();
         }
+        if (backup_ != nullptr && (!backup_->Flush() || backup_->Unwritten() > 0))
+            notWritten_ = true;
         return leftLinked_ ? kGrantLinkRefused : notWritten_ ? kGrantWriteFailed : kGrantDone;
     }
 
@@ -201,7 +214,7 @@ private:
         if (depth_ == kDeepest || (depth_ == levelRoom_ && !GrowLevels()))
             return false;
         Level& level = levels_[depth_++];
-        level = {folder, descriptor, nullptr, 0, 0, 0, false};
+        level = {folder, descriptor, nullptr, 0, 0, 0, false, depth_ > 1 ? childPathLength_ : 0};
         level.idKnown = FileIdOf(files_, folder, level.id);
         ReadNames(level);
         return true;
@@ -326,10 +339,12 @@ private:
         }
         // Each name of a file with several is left, and counted, as before.
         const bool isFolder = IsFolder(child.attributes);
-        if ((!isFolder && !HasOnlyListedName(object.Get(), child)) || !IsFirstVisit(object.Get()))
+        ObjectId id;
+        if ((!isFolder && !HasOnlyListedName(object.Get(), child)) ||
+            !IsFirstVisit(object.Get(), id))
             return;
         PrivateDescriptor computed(api_);
-        if (!PassDownTo(object.Get(), isFolder, computed) || !isFolder)
+        if (!PassDownTo(object, isFolder, computed, child, id) || !isFolder)
             return;
         // A provider fills such a folder when it is listed: entering it
         // may wait on the provider, or fetch what was not on this PC.
@@ -348,9 +363,8 @@ private:
 
     // False when the object was walked before, under another name, or its
     // ID is unknown: then nothing tells whether it was.
-    bool IsFirstVisit(HANDLE object)
+    bool IsFirstVisit(HANDLE object, ObjectId& id)
     {
-        ObjectId id;
         const VisitedIds::Added added =
             ObjectIdOf(files_, object, id) ? visited_.Add(id) : VisitedIds::Added::NoRoom;
         if (added == VisitedIds::Added::NoRoom)
@@ -360,10 +374,11 @@ private:
 
     // What the top folder passes down, written to one object of it. True
     // when it was written and passes on below it (its DACL not protected).
-    bool PassDownTo(HANDLE object, bool isFolder, PrivateDescriptor& computed)
+    bool PassDownTo(KernelHandle& object, bool isFolder, PrivateDescriptor& computed,
+                    const ListedName& child, const ObjectId& id)
     {
         bool isProtected = false;
-        if (!Compute(object, isFolder, computed, isProtected)) {
+        if (!Compute(object.Get(), isFolder, computed, isProtected)) {
             NotReached();
             return false;
         }
@@ -373,7 +388,39 @@ private:
                 ++audit_->protectedDacls;
             return false;
         }
-        return Write(object, computed.Get());
+        if (backup_ != nullptr)
+            return KeepThenWrite(object, isFolder, computed, child, id);
+        return Write(object.Get(), computed.Get());
+    }
+
+    // The object's DACL kept before it is written: a file's write waits for
+    // its batch's flush, a folder, entered next, is written after one at once.
+    bool KeepThenWrite(KernelHandle& object, bool isFolder, PrivateDescriptor& computed,
+                       const ListedName& child, const ObjectId& id)
+    {
+        const ULONG above = Top().pathLength;
+        const ULONG start = above == 0 ? 0 : above + 1;
+        if (start + child.length >= kLongestPath) {
+            NotReached();
+            return false;
+        }
+        if (above != 0)
+            path_[above] = L'\\';
+        std::memcpy(path_ + start, child.name, child.length * sizeof(WCHAR));
+        childPathLength_ = start + child.length;
+        if (!backup_->Keep(path_, childPathLength_, id, current_.Get())) {
+            NotReached();
+            return false;
+        }
+        if (!isFolder) {
+            backup_->WriteLater(object.Release(), computed.Release());
+            return false;
+        }
+        if (!backup_->Flush()) {
+            NotReached();
+            return false;
+        }
+        return Write(object.Get(), computed.Get());
     }
 
     // Writes the computed descriptor; an audit counts the object when that
@@ -439,7 +486,10 @@ private:
     const SecurityApi& api_;
     const FileApi& files_;
     WalkCounts* const audit_;
+    GrantBackup* const backup_;
     BYTE* const query_;
+    WCHAR* const path_; // of the object visited, below the named folder
+    ULONG childPathLength_ = 0;
     Level* levels_ = nullptr;
     int levelRoom_ = 0;
     VisitedIds visited_;
@@ -452,9 +502,9 @@ private:
 } // namespace
 
 LONG PassDownBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
-                   PSECURITY_DESCRIPTOR folderDescriptor)
+                   PSECURITY_DESCRIPTOR folderDescriptor, GrantBackup* backup)
 {
-    TreeWalk walk(api, files, nullptr);
+    TreeWalk walk(api, files, nullptr, backup);
     return walk.Run(folder, folderDescriptor);
 }
 

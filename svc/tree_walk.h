@@ -9,6 +9,8 @@
 #include "nt_file_api.h"
 #include "security_api.h"
 
+class GrantBackup;
+
 // Walks the tree below the held folder, listed through its handle, always
 // to the end: each folder's listing is read whole before its children are
 // visited, and each object is visited once, whatever names it is listed
@@ -16,8 +18,9 @@
 // it is a link or a file with another name; otherwise kGrantWriteFailed when
 // an object could not be opened, identified, checked, read, computed or
 // written (one that vanished meanwhile excepted); otherwise kGrantDone.
+// With `backup`, each object's DACL is kept there before it is written.
 LONG PassDownBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
-                   PSECURITY_DESCRIPTOR folderDescriptor);
+                   PSECURITY_DESCRIPTOR folderDescriptor, GrantBackup* backup = nullptr);
 
 // What the same walk would write and leave below a folder, were the folder
 // given `folderDescriptor`.
