@@ -401,7 +401,7 @@ LONG ListBackups(const LibraryLoader& loader, const WCHAR* folder, BackupVisitor
             continue;
         if (folder != nullptr && lstrcmpiW(text.Folder(), folder) != 0)
             continue;
-        visitor.Backup({names[i].name, text.Folder(), text.Time(), text.Count()});
+        visitor.Backup({names[i].name, text.Folder(), text.Time(), folder == nullptr ? text.Count() : 0});
     }
     return kGrantDone;
 }

@@ -33,7 +33,7 @@ struct BackupSummary {
     const WCHAR* name;
     const WCHAR* folder;
     const WCHAR* time; // as written, in UTC
-    ULONG objects;
+    ULONG objects; // counted only in a listing of every folder's
 };
 
 class BackupVisitor {
