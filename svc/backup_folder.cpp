@@ -73,6 +73,10 @@ bool IsBackupName(const WCHAR* name, size_t length)
     if (length <= kTimeLength + extension ||
         _wcsnicmp(name + length - extension, kExtension, extension) != 0)
         return false;
+    // One name in the folder: never a path out of it, nor a stream.
+    for (size_t i = 0; i < length; ++i)
+        if (name[i] == L'\\' || name[i] == L'/' || name[i] == L':')
+            return false;
     for (size_t i = 0; i < kTimeLength; ++i) {
         const WCHAR expected = i == 8 || i == 15 ? L'-' : i == 19 ? L'_' : L'0';
         if (expected == L'0' ? (name[i] < L'0' || name[i] > L'9') : name[i] != expected)
