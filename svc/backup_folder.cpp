@@ -198,12 +198,13 @@ LONG BackupFolder::Open(bool create)
     if (!nt::Succeeded(status))
         return create ? kGrantBackupRefused : kGrantReadFailed;
 
-    nt::BasicInformation basic;
+    // A reparse point of any kind, told through the handle opened on it.
+    nt::AttributeTagInformation tag;
     IO_STATUS_BLOCK io = {};
     DescriptorBuffer current;
-    if (!nt::Succeeded(files_.queryInformation(folder_.Get(), &io, &basic, sizeof basic,
-                                               nt::kFileBasicInformation)) ||
-        IsLink(basic.FileAttributes) ||
+    if (!nt::Succeeded(files_.queryInformation(folder_.Get(), &io, &tag, sizeof tag,
+                                               nt::kFileAttributeTagInformation)) ||
+        IsLink(tag.FileAttributes) ||
         !current.Read(api_, folder_.Get(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION) ||
         !MayOnlyAdministratorsChange(current.Get())) {
         folder_.Reset();

@@ -1109,7 +1109,8 @@ TEST_CASE("a link, a path through one, a file with two names and a path Windows 
     };
     const Grants grants;
     for (const LinkRow& row : kRows) {
-        CAPTURE(row.what);
+        const std::string what = row.what;
+        CAPTURE(what);
         CAPTURE(row.path);
         const LONG full = grants.Full(row.path);
         CHECK(full == row.status);
@@ -1476,7 +1477,8 @@ TEST_CASE("a grant keeps each DACL before writing it, and a restore puts each ba
          {replaced}, L""},
     };
     for (const Row& row : kRows) {
-        CAPTURE(row.what);
+        const std::string what = row.what;
+        CAPTURE(what);
         FakeAdvapi advapi;
         // Explicit and inherited entries, and a protected folder.
         advapi.DaclOf(kPlain) = DaclFromText(L"D:(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
@@ -1568,6 +1570,7 @@ TEST_CASE("a backup folder that a standard user made or may change is refused be
         const wchar_t* sddl;
         LONG status;
         const char* what;
+        bool junction = false;
     };
     const Row kRows[] = {
         {L"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(D;OICI;FA;;;WD)",
@@ -1579,16 +1582,21 @@ TEST_CASE("a backup folder that a standard user made or may change is refused be
         {L"O:BAD:P(A;OICI;FA;;;BA)(A;CIIO;0x6;;;BU)", kGrantBackupRefused,
          "Users may add to it"},
         {L"O:BA", kGrantBackupRefused, "no DACL at all"},
+        {L"", kGrantBackupRefused, "a junction to a folder elsewhere", true},
     };
     for (const Row& row : kRows) {
-        CAPTURE(row.what);
+        const std::string what = row.what;
+        CAPTURE(what);
         FakeAdvapi advapi;
         advapi.backupFolderSddl = row.sddl;
+        if (row.junction)
+            advapi.linkedSinceListing.insert(L"VK_DACL");
         CHECK(advapi.Grant(folder.Path().c_str(), GENERIC_ALL) == row.status);
         CHECK(advapi.written.empty() == (row.status != kGrantDone));
         CheckTidy(advapi);
         FakeAdvapi restoring;
         restoring.backupFolderSddl = row.sddl;
+        restoring.linkedSinceListing = advapi.linkedSinceListing;
         RestoreCounts counts;
         CHECK(restoring.Restore(NewestBackupOf(folder.Path()), counts) ==
               (row.status == kGrantDone ? kGrantDone : kGrantBackupRefused));
