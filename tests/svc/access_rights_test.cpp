@@ -326,7 +326,8 @@ public:
         NTSTATUS status;
     };
     std::map<std::wstring, OnlyName> answeredNames;
-    std::set<std::wstring> unknownIds; // names whose file IDs read all ones
+    // Names whose 64-bit file ID reads all ones; true: the 128-bit one too.
+    std::map<std::wstring, bool> unknownIds;
     // A name that the listing of `againIn` gives once more at its end,
     // leading to the object `againOf` there (a walked folder renamed).
     std::wstring againIn;
@@ -568,10 +569,11 @@ private:
                 return OnlyNameIn({self.remainingFolder, self.remainingName, 0}, buffer, size);
         }
         const NTSTATUS status = query(object, io, buffer, size, informationClass);
-        if (status == 0 && self.unknownIds.count(name) != 0) {
+        const auto unknown = self.unknownIds.find(name);
+        if (status == 0 && unknown != self.unknownIds.end()) {
             if (informationClass == nt::kFileInternalInformation)
                 static_cast<nt::InternalInformation*>(buffer)->IndexNumber.QuadPart = -1;
-            if (informationClass == nt::kFileIdInformation)
+            if (informationClass == nt::kFileIdInformation && unknown->second)
                 *static_cast<nt::IdInformation*>(buffer) = {0, {~0ULL, 0}};
         }
         const auto tagged = self.reparseTags_.find(object);
@@ -1311,9 +1313,12 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
              advapi.againOf = L"sub";
          },
          kGrantDone, kGrantWriteFailed, plain, {}},
-        {"an object below whose file ID is unknown (all ones)", kPlain,
-         [](FakeAdvapi& advapi) { advapi.unknownIds.insert(L"c.txt"); }, kGrantWriteFailed,
+        {"an object below whose file IDs are unknown (all ones)", kPlain,
+         [](FakeAdvapi& advapi) { advapi.unknownIds[L"c.txt"] = true; }, kGrantWriteFailed,
          kGrantWriteFailed, Except(plain, {kPlain + L"\\c.txt"}), {kPlain + L"\\c.txt"}},
+        {"a file below with a 128-bit file ID only, as on a large ReFS volume", kPlain,
+         [](FakeAdvapi& advapi) { advapi.unknownIds[L"c.txt"] = false; }, kGrantDone,
+         kGrantWriteFailed, plain, {}},
         {"an object below whose delete is pending", kPlain,
          [](FakeAdvapi& advapi) { advapi.failedOpens[L"c.txt"] = nt::kDeletePending; },
          kGrantWriteFailed, kGrantWriteFailed, Except(plain, {kPlain + L"\\c.txt"}),
