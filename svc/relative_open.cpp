@@ -180,18 +180,20 @@ bool FileIdOf(const FileApi& api, HANDLE object, LONGLONG& id)
 
 bool ObjectIdOf(const FileApi& api, HANDLE object, ObjectId& id)
 {
-    nt::IdInformation wide;
-    if (Query(api, object, nt::kFileIdInformation, wide)) {
-        id = {wide.FileId[0], wide.FileId[1]};
-        // Unknown as a whole, or a 64-bit ID widened that was unknown.
-        return !(IsUnknownHalf(id.low) && IsUnknownHalf(id.high));
-    }
-    // Before Windows 8 and Server 2012 the class is missing.
+    // Where both exist, the 128-bit ID is the 64-bit one widened; it is
+    // asked only where the 64-bit one is missing (a file of a large ReFS
+    // volume), as it costs more, and Windows before 8 lacks its class.
     LONGLONG narrow = 0;
-    if (!FileIdOf(api, object, narrow))
+    if (FileIdOf(api, object, narrow)) {
+        id = {static_cast<ULONGLONG>(narrow), 0};
+        return true;
+    }
+    nt::IdInformation wide;
+    if (!Query(api, object, nt::kFileIdInformation, wide))
         return false;
-    id = {static_cast<ULONGLONG>(narrow), 0};
-    return true;
+    id = {wide.FileId[0], wide.FileId[1]};
+    // Unknown as a whole, or a 64-bit ID widened that was unknown.
+    return !(IsUnknownHalf(id.low) && IsUnknownHalf(id.high));
 }
 
 Names NamesOf(const FileApi& api, HANDLE file, LONGLONG folderId, const ListedName& listed)

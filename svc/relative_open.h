@@ -63,8 +63,8 @@ Opened OpenListed(const FileApi& api, HANDLE folder, const ListedName& child, AC
 // False when the file system has none for it (0, or all ones).
 bool FileIdOf(const FileApi& api, HANDLE object, LONGLONG& id);
 
-// An object's identity on its volume: FileIdInformation's 128 bits where the
-// file system has them, the 64-bit file ID otherwise.
+// An object's identity on its volume: its 64-bit file ID, widened, or
+// FileIdInformation's 128 bits where the file system has no 64-bit one.
 struct ObjectId {
     ULONGLONG low;
     ULONGLONG high;

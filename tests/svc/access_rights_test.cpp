@@ -291,6 +291,9 @@ HMODULE const kFakeAdvapi = reinterpret_cast<HMODULE>(0x7A5E0000);
 HMODULE const kFakeNtdll = reinterpret_cast<HMODULE>(0x7A5F0000);
 
 const NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
+// Reparse tags of filters that keep a file's data their own way.
+const ULONG kReparseTagWof = 0x80000017;
+const ULONG kReparseTagCloud = 0x9000001A;
 
 class FakeAdvapi;
 FakeAdvapi* g_advapi = nullptr; // the one the loader's functions reach
@@ -321,7 +324,7 @@ public:
     // `junctionTarget` instead.
     std::wstring junction;
     std::wstring junctionTarget;
-    std::set<std::wstring> refusedOpens;     // names whose open is denied
+    std::map<std::wstring, NTSTATUS> failedOpens; // names whose open fails so
     std::map<std::wstring, int> oplocked;    // name: opens that start a break
     // A name removed at once after its open, leaving `remainingName` in
     // `remainingFolder` only; through the class of every name (Windows 10)
@@ -330,6 +333,19 @@ public:
     std::wstring remainingFolder;
     std::wstring remainingName;
     bool hasNamesClass = false;
+    // Reparse points by name: the tag, shown in the listing or put in the
+    // name's place after it, and where an open that follows it lands.
+    struct Reparse { ULONG tag; bool listed; std::wstring target; };
+    std::map<std::wstring, Reparse> reparse;
+    // Every name of a file, asked through its handle: the one name the
+    // answer holds, and the status it comes with.
+    struct OnlyName { std::wstring folder, name; NTSTATUS status; };
+    std::map<std::wstring, OnlyName> answeredNames;
+    // Names whose 64-bit file ID reads all ones; true: the 128-bit one too.
+    std::map<std::wstring, bool> unknownIds;
+    // A name that the listing of `againIn` gives once more at its end,
+    // leading to the object `againOf` there (a walked folder renamed).
+    std::wstring againIn, againName, againOf;
     vktest::Handle heldByApplication; // a file another program holds unshared
     // What the backup folder's owner and DACL read as, in SDDL: a folder
     // that a standard user made. By default what Wine makes up.
@@ -548,6 +564,8 @@ private:
             return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeOpen));
         if (std::strcmp(name, "NtQueryInformationFile") == 0)
             return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeQuery));
+        if (std::strcmp(name, "NtQueryDirectoryFile") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeList));
         return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
     }
 
@@ -565,8 +583,6 @@ private:
             GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
         const UNICODE_STRING& asked = *attributes->ObjectName;
         std::wstring name(asked.Buffer, asked.Length / sizeof(WCHAR));
-        if (self.refusedOpens.count(name) != 0)
-            return kAccessDenied;
         // The walk below the folder, not the path to it or the backup.
         if (self.opensBeforeStop >= 0 && attributes->RootDirectory != nullptr &&
             _wcsnicmp(WidePathOfHandle(attributes->RootDirectory).c_str(), self.granted.c_str(),
@@ -575,12 +591,28 @@ private:
             self.opensBeforeStop = 0;
             return kAccessDenied;
         }
+        const std::wstring listed = name;
+        const auto failing = self.failedOpens.find(name);
+        if (failing != self.failedOpens.end())
+            return failing->second;
+        if (!self.againName.empty() && name == self.againName)
+            name = self.againOf;
+        // Without FILE_OPEN_REPARSE_POINT a junction leads to its target.
+        const auto reparse = self.reparse.find(name);
+        const bool followed = reparse != self.reparse.end() &&
+                              !reparse->second.target.empty() &&
+                              (options & nt::kOpenReparsePoint) == 0;
+        if (followed) {
+            name = L"\\??\\" + reparse->second.target;
+            attributes->RootDirectory = nullptr;
+        }
         // A path looked up from the root passes through the junction.
         const std::wstring through = L"\\??\\" + self.junction + L"\\";
         UNICODE_STRING redirected;
         if (!self.junction.empty() && attributes->RootDirectory == nullptr &&
-            _wcsnicmp(name.c_str(), through.c_str(), through.size()) == 0) {
+            _wcsnicmp(name.c_str(), through.c_str(), through.size()) == 0)
             name = L"\\??\\" + self.junctionTarget + L"\\" + name.substr(through.size());
+        if (name != listed) {
             redirected.Length = redirected.MaximumLength =
                 static_cast<USHORT>(name.size() * sizeof(WCHAR));
             redirected.Buffer = &name[0];
@@ -597,6 +629,10 @@ private:
             self.linkHandles_.insert(*handle);
         if (name == self.removedAfterOpen)
             self.removedHandles_.insert(*handle);
+        self.openedNames_[*handle] = listed;
+        self.reparseTags_.erase(*handle);
+        if (reparse != self.reparse.end() && !followed)
+            self.reparseTags_[*handle] = reparse->second.tag;
         auto breaking = self.oplocked.find(name);
         if (breaking != self.oplocked.end() && breaking->second > 0) {
             --breaking->second;
@@ -612,17 +648,35 @@ private:
         static const QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
         const bool removed = self.removedHandles_.count(object) != 0;
+        const std::wstring name = self.openedNames_[object];
+        const auto answered = self.answeredNames.find(name);
         if (informationClass == nt::kFileHardLinkInformation) {
+            if (answered != self.answeredNames.end())
+                return OnlyNameIn(answered->second, buffer, size);
             if (!self.hasNamesClass)
                 return nt::kInvalidInfoClass;
             if (removed)
-                return self.RemainingNameOnly(buffer, size);
+                return OnlyNameIn({self.remainingFolder, self.remainingName, 0}, buffer, size);
         }
         const NTSTATUS status = query(object, io, buffer, size, informationClass);
         if (status == 0 && self.linkHandles_.count(object) != 0 &&
             informationClass == nt::kFileAttributeTagInformation)
             *static_cast<nt::AttributeTagInformation*>(buffer) = {
                 FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT};
+        const auto unknown = self.unknownIds.find(name);
+        if (status == 0 && unknown != self.unknownIds.end()) {
+            if (informationClass == nt::kFileInternalInformation)
+                static_cast<nt::InternalInformation*>(buffer)->IndexNumber.QuadPart = -1;
+            if (informationClass == nt::kFileIdInformation && unknown->second)
+                *static_cast<nt::IdInformation*>(buffer) = {0, {~0ULL, 0}};
+        }
+        const auto tagged = self.reparseTags_.find(object);
+        if (status == 0 && tagged != self.reparseTags_.end() &&
+            informationClass == nt::kFileAttributeTagInformation) {
+            auto* tag = static_cast<nt::AttributeTagInformation*>(buffer);
+            tag->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            tag->ReparseTag = tagged->second;
+        }
         if (status == 0 && removed && informationClass == nt::kFileStandardInformation) {
             // Before Windows 10 the removed name stays until the handle
             // closes: it no longer counts, and the handle's delete is pending.
@@ -633,22 +687,66 @@ private:
         return status;
     }
 
-    NTSTATUS RemainingNameOnly(PVOID buffer, ULONG size) const
+    // A names answer that holds one name, `only.name` in `only.folder`.
+    static NTSTATUS OnlyNameIn(const OnlyName& only, PVOID buffer, ULONG size)
     {
         const vktest::Handle folder(CreateFileW(
-            (L"\\\\?\\" + remainingFolder).c_str(), FILE_READ_ATTRIBUTES,
+            (L"\\\\?\\" + only.folder).c_str(), FILE_READ_ATTRIBUTES,
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         BY_HANDLE_FILE_INFORMATION info;
         REQUIRE(GetFileInformationByHandle(folder.Get(), &info));
-        const ULONG length = static_cast<ULONG>(remainingName.size());
+        const ULONG length = static_cast<ULONG>(only.name.size());
         REQUIRE(size >= sizeof(nt::LinksInformation) + length * sizeof(WCHAR));
         auto* links = static_cast<nt::LinksInformation*>(buffer);
-        *links = {static_cast<ULONG>(sizeof *links + length * sizeof(WCHAR)), 1,
+        // An answer cut short needs room for more than it holds.
+        *links = {static_cast<ULONG>(sizeof *links + length * sizeof(WCHAR)) +
+                      (only.status == nt::kBufferOverflow ? size : 0),
+                  1,
                   {0, (static_cast<LONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
                    length, {0}}};
-        std::memcpy(links->Entry.FileName, remainingName.c_str(), length * sizeof(WCHAR));
-        return 0;
+        std::memcpy(links->Entry.FileName, only.name.c_str(), length * sizeof(WCHAR));
+        return only.status;
+    }
+
+    using ListFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
+                                    ULONG, BOOLEAN, PUNICODE_STRING, BOOLEAN);
+
+    // The real listing, with the reparse points that it is to show, and
+    // one more name at the end of `againIn`'s.
+    static NTSTATUS NTAPI FakeList(HANDLE folder, HANDLE event, PVOID apc, PVOID context,
+                                   PIO_STATUS_BLOCK io, PVOID buffer, ULONG size,
+                                   ULONG informationClass, BOOLEAN single, PUNICODE_STRING mask,
+                                   BOOLEAN restart)
+    {
+        FakeAdvapi& self = *g_advapi;
+        static const ListFn list = reinterpret_cast<ListFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryDirectoryFile")));
+        const NTSTATUS status = list(folder, event, apc, context, io, buffer, size,
+                                     informationClass, single, mask, restart);
+        REQUIRE(informationClass == nt::kFileDirectoryInformation);
+        if (status == nt::kNoMoreFiles && mask == nullptr && !self.againName.empty() &&
+            !self.listedAgain_ && IdentityOfHandle(folder) == IdentityOf(self.againIn)) {
+            self.listedAgain_ = true;
+            auto* entry = static_cast<nt::DirectoryEntry*>(buffer);
+            const ULONG length = static_cast<ULONG>(self.againName.size());
+            *entry = {};
+            entry->FileAttributes = GetFileAttributesW((self.againIn + L"\\" + self.againOf).c_str());
+            entry->FileNameLength = length * sizeof(WCHAR);
+            std::memcpy(entry->FileName, self.againName.c_str(), length * sizeof(WCHAR));
+            return 0;
+        }
+        for (ULONG offset = 0; status == 0;) {
+            auto* entry = reinterpret_cast<nt::DirectoryEntry*>(static_cast<BYTE*>(buffer) + offset);
+            const auto found = self.reparse.find(
+                std::wstring(entry->FileName, entry->FileNameLength / sizeof(WCHAR)));
+            if (found != self.reparse.end() && found->second.listed)
+                entry->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            if (entry->NextEntryOffset == 0)
+                break;
+            offset += entry->NextEntryOffset;
+        }
+        return status;
     }
 
     static HLOCAL WINAPI SpyLocalFree(HLOCAL block)
@@ -789,6 +887,9 @@ private:
     LocalFreeFn originalLocalFree_ = nullptr;
     std::set<HANDLE> removedHandles_;
     std::set<HANDLE> linkHandles_;
+    std::map<HANDLE, std::wstring> openedNames_; // the name each was opened by
+    std::map<HANDLE, ULONG> reparseTags_;
+    bool listedAgain_ = false;
     PACL lastMerged_ = nullptr;
 };
 
@@ -1210,6 +1311,7 @@ struct WalkRow {
     // What an audit before the grant counts as left below; by default what
     // makes the grant fail.
     int auditLeft = -1;
+    long unentered = 0; // folders written and not walked below
 };
 
 // What an audit finds before the grant and after it, writing nothing.
@@ -1222,6 +1324,7 @@ void CheckAudit(const WalkRow& row, FakeAdvapi& before, FakeAdvapi& after)
     const WalkCounts& below = audit.below;
     const long left = below.links + below.otherNames + below.unreached;
     CHECK(left == (row.auditLeft >= 0 ? row.auditLeft : row.status == kGrantDone ? 0 : 1));
+    CHECK(below.unentered == row.unentered);
     if (row.status != kGrantDone)
         return;
     CHECK(audit.folderDue);
@@ -1237,6 +1340,8 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
 {
     const std::vector<std::wstring> plain = Under(kPlain, kPlainBelow);
     const std::vector<std::wstring> sub = Under(kPlain, kSubAndBelow);
+    const std::wstring c = kPlain + L"\\c.txt";
+    const std::vector<std::wstring> withoutC = Except(plain, {c});
     const WalkRow kRows[] = {
         {"an ordinary tree, with names without ANSI form and a path longer than MAX_PATH", kPlain,
          [](FakeAdvapi&) {}, kGrantDone, kGrantWriteFailed, plain, {}},
@@ -1275,7 +1380,7 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
          kGrantDone, kGrantWriteFailed, Except(sub, {kPlain + L"\\sub"}),
          {L"C:\\vk-links\\target\\sub"}},
         {"an object below whose open is refused", kPlain,
-         [](FakeAdvapi& advapi) { advapi.refusedOpens.insert(L"c.txt"); }, kGrantWriteFailed,
+         [](FakeAdvapi& advapi) { advapi.failedOpens[L"c.txt"] = kAccessDenied; }, kGrantWriteFailed,
          kGrantWriteFailed, Except(plain, {kPlain + L"\\c.txt"}), {kPlain + L"\\c.txt"}},
         {"a file that an application holds without sharing", kPlain,
          [](FakeAdvapi& advapi) {
@@ -1298,6 +1403,42 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
         {"a file's tree name removed right after its open (counted)", kWalk + L"\\hardlink",
          [](FakeAdvapi& advapi) { advapi.RemoveAfterOpen(false); }, kGrantLinkRefused,
          kGrantLinkRefused, {kWalk + L"\\hardlink\\other.txt"}, {kWalk + L"\\outside.txt"}},
+        // What Wine cannot show: the handle of the link itself says it is one.
+        {"a folder below made a junction after its folder was listed", kPlain,
+         [](FakeAdvapi& a) {
+             a.reparse[L"sub"] = {IO_REPARSE_TAG_MOUNT_POINT, false, L"C:\\vk-links\\target"};
+         },
+         kGrantLinkRefused, kGrantWriteFailed, Except(plain, sub),
+         {sub[0], sub[1], L"C:\\vk-links\\target\\sub"}},
+        {"a file with more names than the answer holds", kPlain,
+         [](FakeAdvapi& a) { a.answeredNames[L"c.txt"] = {kPlain, L"c.txt", nt::kBufferOverflow}; },
+         kGrantLinkRefused, kGrantWriteFailed, withoutC, {c}},
+        {"a file whose only name is in another folder, under the same name", kPlain,
+         [](FakeAdvapi& a) { a.answeredNames[L"c.txt"] = {kWalk, L"c.txt", 0}; },
+         kGrantLinkRefused, kGrantWriteFailed, withoutC, {c}},
+        {"a listing that gives a walked folder again under a later name", kPlain,
+         [](FakeAdvapi& a) { a.againIn = kPlain, a.againName = L"zz-again", a.againOf = L"sub"; },
+         kGrantDone, kGrantWriteFailed, plain, {}},
+        {"an object below whose file IDs are unknown (all ones)", kPlain,
+         [](FakeAdvapi& a) { a.unknownIds[L"c.txt"] = true; }, kGrantWriteFailed,
+         kGrantWriteFailed, withoutC, {c}},
+        {"a file below with a 128-bit file ID only, as on a large ReFS volume", kPlain,
+         [](FakeAdvapi& a) { a.unknownIds[L"c.txt"] = false; }, kGrantDone,
+         kGrantWriteFailed, plain, {}},
+        {"an object below whose delete is pending", kPlain,
+         [](FakeAdvapi& a) { a.failedOpens[L"c.txt"] = nt::kDeletePending; }, kGrantWriteFailed,
+         kGrantWriteFailed, withoutC, {c}},
+        {"an oplock break acknowledged after several tries", kPlain,
+         [](FakeAdvapi& a) { a.oplocked[L"a.txt"] = 4; }, kGrantDone, kGrantWriteFailed, plain, {}},
+        {"a file that Windows compressed (WOF) below", kPlain,
+         [](FakeAdvapi& a) { a.reparse[L"c.txt"] = {kReparseTagWof, true, L""}; }, kGrantDone,
+         kGrantWriteFailed, plain, {}},
+        {"a folder below that a cloud provider fills: written, not entered", kPlain,
+         [](FakeAdvapi& a) { a.reparse[L"sub"] = {kReparseTagCloud, true, L""}; }, kGrantDone,
+         kGrantWriteFailed, Except(plain, Except(sub, {sub[0]})), Except(sub, {sub[0]}), 0, 1},
+        {"an app execution alias below", kPlain,
+         [](FakeAdvapi& a) { a.reparse[L"c.txt"] = {nt::kReparseTagAppExecLink, true, L""}; },
+         kGrantLinkRefused, kGrantWriteFailed, withoutC, {c}},
     };
     const Grants grants;
     for (const WalkRow& row : kRows) {
@@ -1323,7 +1464,9 @@ TEST_CASE("the grant passes the entries down the tree itself, and leaves links a
         CHECK(advapi.protectedDacls.count(IdentityOf(row.folder)) == wasProtected);
         for (const std::wstring& path : row.written) {
             CAPTURE(Utf8(path));
-            REQUIRE(advapi.WritesOf(path).size() == 1);
+            CHECK(advapi.WritesOf(path).size() == 1);
+            if (advapi.WritesOf(path).size() != 1)
+                continue; // the next rows still tell what they find
             CHECK(advapi.WritesOf(ParentOf(path)).at(0) < advapi.WritesOf(path)[0]);
             CHECK(AcesOf(advapi.DaclOf(path)) == InheritedFrom(advapi, path));
         }
