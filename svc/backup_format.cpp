@@ -40,11 +40,15 @@ bool AppendUtf8(HeapBuffer& text, const WCHAR* wide, int length)
 {
     if (length == 0)
         return true;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0 || !text.Reserve(text.Size() + static_cast<SIZE_T>(size)))
+    // At most three bytes a UTF-16 unit.
+    const SIZE_T room = static_cast<SIZE_T>(length) * 3;
+    if (!text.Reserve(text.Size() + room))
         return false;
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, reinterpret_cast<char*>(text.Data() + text.Size()),
-                        size, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length,
+                                         reinterpret_cast<char*>(text.Data() + text.Size()),
+                                         static_cast<int>(room), nullptr, nullptr);
+    if (size <= 0)
+        return false;
     text.SetSize(text.Size() + static_cast<SIZE_T>(size));
     return true;
 }
@@ -225,30 +229,49 @@ bool AppendHeader(HeapBuffer& text, const WCHAR* folder, const SYSTEMTIME& now)
            AppendAscii(text, " UTC\r\n");
 }
 
+bool LastDaclText::Append(HeapBuffer& text, const SecurityApi& api, const BackupApi& backupApi,
+                          PSECURITY_DESCRIPTOR current, SECURITY_DESCRIPTOR_CONTROL control)
+{
+    // A missing or NULL DACL is converted each time: nothing to compare it by.
+    const PACL dacl = DaclOf(api, current);
+    if (dacl == nullptr || utf8_.Size() == 0 || control != control_ ||
+        dacl->AclSize != dacl_.Size() || std::memcmp(dacl, dacl_.Data(), dacl->AclSize) != 0) {
+        LocalMemory<LPWSTR> sddl;
+        ULONG length = 0;
+        utf8_.Clear();
+        dacl_.Clear();
+        if (!backupApi.toText(current, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, sddl.Receive(),
+                              &length) ||
+            sddl.Get() == nullptr ||
+            !AppendUtf8(utf8_, sddl.Get(), static_cast<int>(std::wcslen(sddl.Get()))) ||
+            (dacl != nullptr && !dacl_.Append(dacl, dacl->AclSize))) {
+            utf8_.Clear();
+            return false;
+        }
+        control_ = control;
+    }
+    return text.Append(utf8_.Data(), utf8_.Size());
+}
+
 bool AppendObject(HeapBuffer& text, const SecurityApi& api, const BackupApi& backupApi,
-                  const WCHAR* path, ULONG pathLength, const ObjectId& id,
+                  LastDaclText& last, const WCHAR* path, ULONG pathLength, const ObjectId& id,
                   PSECURITY_DESCRIPTOR current)
 {
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    LocalMemory<LPWSTR> dacl;
-    ULONG daclLength = 0;
-    if (!api.getSecurityDescriptorControl(current, &control, &revision) ||
-        !backupApi.toText(current, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, dacl.Receive(),
-                          &daclLength) ||
-        dacl.Get() == nullptr)
+    if (!api.getSecurityDescriptorControl(current, &control, &revision))
         return false;
+    control &= kKeptControl;
     char numbers[64];
     char* at = numbers;
     if (id.high != 0)
         at = PutDigits(at, id.high, 16, 16);
     at = PutDigits(at, id.low, 16, 16);
     *at++ = '\t';
-    at = PutDigits(at, control & kKeptControl, 4, 16);
+    at = PutDigits(at, control, 4, 16);
     *at++ = '\t';
     *at = '\0';
-    return AppendAscii(text, numbers) &&
-           AppendUtf8(text, dacl.Get(), static_cast<int>(std::wcslen(dacl.Get()))) &&
+    return AppendAscii(text, numbers) && last.Append(text, api, backupApi, current, control) &&
            AppendAscii(text, "\t") && AppendEscaped(text, path, pathLength) &&
            AppendAscii(text, "\r\n");
 }

@@ -97,9 +97,28 @@ const WCHAR kFolderItself[] = L".";
 // The header's lines, for `folder` and the time now.
 bool AppendHeader(HeapBuffer& text, const WCHAR* folder, const SYSTEMTIME& now);
 
+// The text of the last DACL written out, with its bytes and control bits:
+// the objects of a folder mostly share one DACL, and its conversion to
+// SDDL is what a line costs most.
+class LastDaclText {
+public:
+    LastDaclText() = default;
+    LastDaclText(const LastDaclText&) = delete;
+    LastDaclText& operator=(const LastDaclText&) = delete;
+
+    // Appends the SDDL of `current`'s DACL and control bits.
+    bool Append(HeapBuffer& text, const SecurityApi& api, const BackupApi& backupApi,
+                PSECURITY_DESCRIPTOR current, SECURITY_DESCRIPTOR_CONTROL control);
+
+private:
+    HeapBuffer dacl_;
+    HeapBuffer utf8_;
+    SECURITY_DESCRIPTOR_CONTROL control_ = 0;
+};
+
 // One object's line: its DACL and control bits as `current` holds them.
 bool AppendObject(HeapBuffer& text, const SecurityApi& api, const BackupApi& backupApi,
-                  const WCHAR* path, ULONG pathLength, const ObjectId& id,
+                  LastDaclText& last, const WCHAR* path, ULONG pathLength, const ObjectId& id,
                   PSECURITY_DESCRIPTOR current);
 
 // One object as a backup holds it.

@@ -43,7 +43,7 @@ LONG GrantBackup::Start(LPCSTR folder)
 bool GrantBackup::Keep(const WCHAR* path, ULONG length, const ObjectId& id,
                        PSECURITY_DESCRIPTOR current)
 {
-    return !broken_ && AppendObject(text_, api_, backupApi_, path, length, id, current);
+    return !broken_ && AppendObject(text_, api_, backupApi_, lastDacl_, path, length, id, current);
 }
 
 bool GrantBackup::Flush()

@@ -59,6 +59,7 @@ private:
     WCHAR name_[256] = {};
     WCHAR namedFolder_[MAX_PATH] = {};
     HeapBuffer text_;
+    LastDaclText lastDacl_;
     bool broken_ = false; // a line that did not reach the disk: nothing more is written
     Waiting waiting_[kBatch];
     ULONG waitingCount_ = 0;
