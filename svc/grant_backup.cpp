@@ -17,8 +17,27 @@ GrantBackup::~GrantBackup()
 
 void GrantBackup::Drop(Waiting& waiting)
 {
+    if (!waiting.owned)
+        return;
     CloseHandle(waiting.object);
     api_.destroyPrivateObjectSecurity(&waiting.computed);
+}
+
+bool GrantBackup::HasFailed(ULONG write) const
+{
+    const ULONG byte = write / 8;
+    return byte < failed_.Size() && (failed_.Data()[byte] & (1 << (write % 8))) != 0;
+}
+
+void GrantBackup::MarkFailed(ULONG write)
+{
+    const ULONG byte = write / 8;
+    while (failed_.Size() <= byte) {
+        const BYTE none = 0;
+        if (!failed_.Append(&none, 1))
+            return;
+    }
+    failed_.Data()[byte] |= static_cast<BYTE>(1 << (write % 8));
 }
 
 LONG GrantBackup::Start(LPCSTR folder)
@@ -58,18 +77,32 @@ bool GrantBackup::Flush()
     }
     for (ULONG i = 0; i < waitingCount_; ++i) {
         Waiting& waiting = waiting_[i];
-        if (broken_ || !api_.setObjectSecurity(waiting.object, DACL_SECURITY_INFORMATION,
-                                               waiting.computed))
+        if (broken_ || HasFailed(waiting.folder) ||
+            !api_.setObjectSecurity(waiting.object, DACL_SECURITY_INFORMATION, waiting.computed)) {
             ++unwritten_;
+            MarkFailed(firstWaiting_ + i);
+        }
         Drop(waiting);
     }
+    firstWaiting_ += waitingCount_;
     waitingCount_ = 0;
     return !broken_;
 }
 
-void GrantBackup::WriteLater(HANDLE object, PSECURITY_DESCRIPTOR computed)
+ULONG GrantBackup::WriteLater(HANDLE object, PSECURITY_DESCRIPTOR computed, ULONG folder,
+                              bool owned)
 {
-    waiting_[waitingCount_++] = {object, computed};
+    const ULONG write = firstWaiting_ + waitingCount_;
+    waiting_[waitingCount_++] = {object, computed, folder, owned};
     if (waitingCount_ == kBatch)
         Flush();
+    return write;
+}
+
+bool GrantBackup::HandOver(ULONG write)
+{
+    if (write < firstWaiting_ || write >= firstWaiting_ + waitingCount_)
+        return false;
+    waiting_[write - firstWaiting_].owned = true;
+    return true;
 }

@@ -4,7 +4,9 @@
 // written only once its line is on the disk, so that a grant cut short
 // (power off, end task) leaves a backup of everything it wrote; the disk is
 // flushed once for a batch of at most kBatch objects, not after every line,
-// as Microsoft advises against.
+// as Microsoft advises against. A folder's write waits in the batch as a
+// file's does, before those of the objects below it; when it fails, theirs
+// are not made, as if the folder had not been entered.
 #pragma once
 
 #include "backup_folder.h"
@@ -38,8 +40,16 @@ public:
     bool Flush();
 
     // Writes `computed` to `object` once the object's line is on the disk,
-    // taking both.
-    void WriteLater(HANDLE object, PSECURITY_DESCRIPTOR computed);
+    // and only when the write of its folder's (`folder`, as this gave it, 0
+    // for the named folder) did not fail. With `owned`, takes both;
+    // otherwise they are the caller's until HandOver. Gives the write's
+    // number, which the objects below pass as their `folder`.
+    ULONG WriteLater(HANDLE object, PSECURITY_DESCRIPTOR computed, ULONG folder, bool owned);
+
+    // The caller is done with an object whose write it did not give away:
+    // true when the write still waits, which then takes the object and its
+    // descriptor; false when it was made (or not), the caller's to free.
+    bool HandOver(ULONG write);
 
     // Objects handed to WriteLater and not written (their write failed, or
     // their line never reached the disk).
@@ -49,8 +59,12 @@ private:
     struct Waiting {
         HANDLE object;
         PSECURITY_DESCRIPTOR computed;
+        ULONG folder; // the write of its folder
+        bool owned;
     };
     void Drop(Waiting& waiting);
+    bool HasFailed(ULONG write) const;
+    void MarkFailed(ULONG write);
 
     const SecurityApi& api_;
     const BackupApi& backupApi_;
@@ -64,4 +78,7 @@ private:
     Waiting waiting_[kBatch];
     ULONG waitingCount_ = 0;
     ULONG unwritten_ = 0;
+    ULONG firstWaiting_ = 1; // the number of waiting_[0]
+    HeapBuffer failed_;      // one bit a write
+
 };

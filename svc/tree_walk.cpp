@@ -162,6 +162,7 @@ struct Level {
     LONGLONG id;
     bool idKnown;
     ULONG pathLength; // of its path below the named folder, for the backup
+    ULONG write;      // the backup's number of its write; 0 for the named folder
 };
 
 class TreeWalk {
@@ -214,7 +215,8 @@ private:
         if (depth_ == kDeepest || (depth_ == levelRoom_ && !GrowLevels()))
             return false;
         Level& level = levels_[depth_++];
-        level = {folder, descriptor, nullptr, 0, 0, 0, false, depth_ > 1 ? childPathLength_ : 0};
+        level = {folder,         descriptor, nullptr, 0, 0, 0, false,
+                 depth_ > 1 ? childPathLength_ : 0, depth_ > 1 ? childWrite_ : 0};
         level.idKnown = FileIdOf(files_, folder, level.id);
         ReadNames(level);
         return true;
@@ -223,7 +225,7 @@ private:
     {
         Level& level = Top();
         Free(level.names);
-        if (depth_ > 1) {
+        if (depth_ > 1 && (backup_ == nullptr || !backup_->HandOver(level.write))) {
             CloseHandle(level.folder);
             api_.destroyPrivateObjectSecurity(&level.descriptor);
         }
@@ -351,14 +353,26 @@ private:
         if (opened == Opened::Provided) {
             if (audit_)
                 ++audit_->unentered;
+            GiveToBackup(object, computed);
             return;
         }
         if (!Enter(object.Get(), computed.Get())) {
             NotReached();
+            GiveToBackup(object, computed);
             return;
         }
         object.Release();
         computed.Release();
+    }
+
+    // A folder not entered whose write still waits in the backup's batch:
+    // the batch takes its handle and descriptor.
+    void GiveToBackup(KernelHandle& object, PrivateDescriptor& computed)
+    {
+        if (backup_ != nullptr && backup_->HandOver(childWrite_)) {
+            object.Release();
+            computed.Release();
+        }
     }
 
     // False when the object was walked before, under another name, or its
@@ -393,8 +407,8 @@ private:
         return Write(object.Get(), computed.Get());
     }
 
-    // The object's DACL kept before it is written: a file's write waits for
-    // its batch's flush, a folder, entered next, is written after one at once.
+    // The object's DACL kept before it is written: its write waits for its
+    // batch's flush, after its folder's, and is not made when that failed.
     bool KeepThenWrite(KernelHandle& object, bool isFolder, PrivateDescriptor& computed,
                        const ListedName& child, const ObjectId& id)
     {
@@ -413,14 +427,11 @@ private:
             return false;
         }
         if (!isFolder) {
-            backup_->WriteLater(object.Release(), computed.Release());
+            backup_->WriteLater(object.Release(), computed.Release(), Top().write, true);
             return false;
         }
-        if (!backup_->Flush()) {
-            NotReached();
-            return false;
-        }
-        return Write(object.Get(), computed.Get());
+        childWrite_ = backup_->WriteLater(object.Get(), computed.Get(), Top().write, false);
+        return true;
     }
 
     // Writes the computed descriptor; an audit counts the object when that
@@ -490,6 +501,7 @@ private:
     BYTE* const query_;
     WCHAR* const path_; // of the object visited, below the named folder
     ULONG childPathLength_ = 0;
+    ULONG childWrite_ = 0; // the backup's number of the folder's write, to enter it with
     Level* levels_ = nullptr;
     int levelRoom_ = 0;
     VisitedIds visited_;
