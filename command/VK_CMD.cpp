@@ -20,6 +20,9 @@ const wchar_t* const kHelp[] = {
     L"  VK_CMD.exe /check \"フォルダ\"  指定したフォルダを調べます。",
     L"  VK_CMD.exe /fixpitch:on       固定ピッチフォントのサイズを Windows 2000 と同等にします。",
     L"  VK_CMD.exe /fixpitch:off      固定ピッチフォントのサイズを元に戻します。",
+    L"  VK_CMD.exe /restore           設定前のアクセス権の控えを新しい順に一覧にします。",
+    L"  VK_CMD.exe /restore \"控え\"    その控えのアクセス権に戻します。",
+    L"  VK_CMD.exe /restore last \"フォルダ\"  そのフォルダの最新の控えに戻します。",
     L"",
     L"各行: OK / ERROR / DUE / LEFT / SKIP、フォルダ、結果 (タブ区切り)",
     L"終了コード:",
@@ -27,7 +30,7 @@ const wchar_t* const kHelp[] = {
     L"  1     失敗したフォルダがある (/check: 設定が必要)",
     L"  2     実行できない (管理者でない、ユーティリティが実行中、Windows 2000 以前)",
     L"  3     実行時エラー (VKSVC.dll がないなど)",
-    L"  6     /check: 設定しても残るもの、または失敗するものがある",
+    L"  6     /check: 設定しても残るもの、または失敗するものがある (/restore: 戻さずに残したものがある)",
     L"  87    コマンド ラインの誤り",
     L"  3010  完了、再起動後に有効",
 };
@@ -66,6 +69,12 @@ int Run(ConsoleOutput& out, const Command& command)
         return CheckFolderCommand(out, command.folder);
     case Mode::FontSwitchOn:
         return FontSwitchCommand(out, true);
+    case Mode::RestoreList:
+        return ListBackupsCommand(out);
+    case Mode::RestoreFile:
+        return RestoreBackupCommand(out, command.folder);
+    case Mode::RestoreNewest:
+        return RestoreNewestCommand(out, command.folder);
     default:
         return FontSwitchCommand(out, false);
     }

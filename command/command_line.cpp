@@ -16,6 +16,7 @@ const Switch kSwitches[] = {
     {L"check", Mode::CheckApplications, Mode::CheckFolder},
     {L"fixpitch:on", Mode::FontSwitchOn, Mode::Invalid},
     {L"fixpitch:off", Mode::FontSwitchOff, Mode::Invalid},
+    {L"restore", Mode::RestoreList, Mode::RestoreFile},
 };
 
 const Switch* FindSwitch(const wchar_t* argument)
@@ -33,6 +34,11 @@ const Switch* FindSwitch(const wchar_t* argument)
 Command ParseCommandLine(int argc, wchar_t** argv)
 {
     const Switch* entry = argc >= 2 ? FindSwitch(argv[1]) : nullptr;
+    // "/restore last FOLDER", the one form with two words after the switch.
+    if (entry != nullptr && entry->alone == Mode::RestoreList && argc >= 3 &&
+        lstrcmpiW(argv[2], L"last") == 0)
+        return argc == 4 && argv[3][0] != L'\0' ? Command{Mode::RestoreNewest, argv[3]}
+                                                 : Command{Mode::Invalid, L""};
     if (entry == nullptr || argc > 3)
         return {Mode::Invalid, L""};
     if (argc == 2)

@@ -11,6 +11,9 @@ enum class Mode {
     CheckFolder,       // /check FOLDER
     FontSwitchOn,      // /fixpitch:on
     FontSwitchOff,     // /fixpitch:off
+    RestoreList,       // /restore
+    RestoreFile,       // /restore FILE
+    RestoreNewest,     // /restore last FOLDER
     Invalid,
 };
 

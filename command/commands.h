@@ -18,3 +18,7 @@ int GrantFolderCommand(ConsoleOutput& out, const std::wstring& folder);
 int CheckApplicationFoldersCommand(ConsoleOutput& out);
 int CheckFolderCommand(ConsoleOutput& out, const std::wstring& folder);
 int FontSwitchCommand(ConsoleOutput& out, bool on);
+// /restore: the kept backups, newest first; one by its name; the newest of a folder.
+int ListBackupsCommand(ConsoleOutput& out);
+int RestoreBackupCommand(ConsoleOutput& out, const std::wstring& file);
+int RestoreNewestCommand(ConsoleOutput& out, const std::wstring& folder);

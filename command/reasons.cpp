@@ -16,6 +16,8 @@ const StatusReason kReasons[] = {
     {kGrantNotFixedAclDrive, L"ローカルの固定 NTFS ドライブにないため、設定しません。"},
     {kGrantApiMissing, L"Windows の関数が見つかりません。"},
     {kGrantLinkRefused, L"リンク、リンクを通るパス、または別名のあるファイルが含まれるため、そのまま残ります。"},
+    {kGrantBackupRefused, L"変更前のアクセス権の控えを Windows フォルダの VK_DACL に保存できないため、"
+                          L"何も変更していません（管理者以外が作成または変更できるフォルダは使いません）。"},
 };
 
 // " 種類 N 個" for each kind found, joined by 、.

@@ -1,5 +1,6 @@
 #include "access_rights.h"
 
+#include "grant_backup.h"
 #include "held_path.h"
 #include "security_api.h"
 #include "tree_walk.h"
@@ -112,9 +113,11 @@ bool HoldsUsersEntries(PACL dacl, DWORD accessMask)
 
 // One read-merge-write pass: merges one "Users" entry into the DACL of the
 // held object and writes the DACL alone through its handle, with a call that
-// passes nothing on to the objects below.
-LONG MergeUsersEntry(const SecurityApi& api, HANDLE object, DWORD permissions,
-                     DWORD inheritance, WrittenDescriptor& written)
+// passes nothing on to the objects below. With `backup`, the DACL read is
+// kept there and on the disk before anything is written.
+LONG MergeUsersEntry(const SecurityApi& api, const FileApi& files, HANDLE object,
+                     DWORD permissions, DWORD inheritance, WrittenDescriptor& written,
+                     GrantBackup* backup = nullptr)
 {
     DescriptorBuffer current;
     if (!current.Read(api, object, DACL_SECURITY_INFORMATION))
@@ -122,6 +125,11 @@ LONG MergeUsersEntry(const SecurityApi& api, HANDLE object, DWORD permissions,
     const LONG status = MergeInMemory(api, current.Get(), permissions, inheritance, written);
     if (status != kGrantDone)
         return status;
+    ObjectId id;
+    if (backup != nullptr &&
+        (!ObjectIdOf(files, object, id) ||
+         !backup->Keep(kFolderItself, 1, id, current.Get()) || !backup->Flush()))
+        return kGrantBackupRefused;
     return api.setObjectSecurity(object, DACL_SECURITY_INFORMATION, &written.descriptor)
                ? kGrantDone
                : kGrantWriteFailed;
@@ -167,35 +175,49 @@ LONG WithHeldFolder(const LibraryLoader& loader, LPCSTR folder, ACCESS_MASK obje
     SecurityApi api;
     LoadedLibrary ntdll(loader, "ntdll.dll");
     FileApi files;
-    if (!api.Bind(advapi) || !ntdll.IsLoaded() || !files.Bind(ntdll))
+    BackupApi backupApi;
+    if (!api.Bind(advapi) || !ntdll.IsLoaded() || !files.Bind(ntdll) ||
+        !backupApi.Bind(advapi, ntdll))
         return kGrantApiMissing;
 
     // The object checked is the object changed: every step goes through
     // the one handle, whatever becomes of the names meanwhile.
     HeldPath held;
     const LONG status = held.Open(files, folder, objectRights);
-    return status != kGrantDone ? status : work(api, files, held);
+    return status != kGrantDone ? status : work(api, files, backupApi, held);
 }
 
 } // namespace
 
-LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask)
+LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask,
+                      KeptBackup kept)
 {
     return WithHeldFolder(loader, folder, kObjectRights,
-                          [&](const SecurityApi& api, const FileApi& files, const HeldPath& held) {
+                          [&](const SecurityApi& api, const FileApi& files,
+                              const BackupApi& backupApi, const HeldPath& held) {
+        // Before anything is written: a grant whose DACLs cannot be kept
+        // writes none.
+        GrantBackup backup(api, backupApi, files);
+        GrantBackup* const keeping = kept == KeptBackup::InWindowsFolder ? &backup : nullptr;
+        if (keeping != nullptr) {
+            const LONG started = backup.Start(folder);
+            if (started != kGrantDone)
+                return started;
+        }
         WrittenDescriptor folderPass;
-        LONG status = MergeUsersEntry(api, held.Object(), accessMask, kFolderAndSubfolders,
-                                      folderPass);
+        LONG status = MergeUsersEntry(api, files, held.Object(), accessMask,
+                                      kFolderAndSubfolders, folderPass, keeping);
         if (status != kGrantDone)
             return status;
         if (!held.IsStillUnlinked(files))
             return LONG(kGrantLinkRefused);
         // Files always get full control, whatever the folders were given.
         WrittenDescriptor filePass;
-        status = MergeUsersEntry(api, held.Object(), GENERIC_ALL, kFilesOnly, filePass);
+        status = MergeUsersEntry(api, files, held.Object(), GENERIC_ALL, kFilesOnly, filePass);
         if (status != kGrantDone)
             return status;
-        return held.IsFolder() ? PassDownBelow(api, files, held.Object(), &filePass.descriptor)
+        return held.IsFolder() ? PassDownBelow(api, files, held.Object(), &filePass.descriptor,
+                                               keeping)
                                : LONG(kGrantDone);
     });
 }
@@ -205,7 +227,8 @@ LONG AuditUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMa
 {
     audit = GrantAudit();
     return WithHeldFolder(loader, folder, kAuditRights,
-                          [&](const SecurityApi& api, const FileApi& files, const HeldPath& held) {
+                          [&](const SecurityApi& api, const FileApi& files, const BackupApi&,
+                              const HeldPath& held) {
         // Both passes merged in memory, the second onto the first's result,
         // as the grant reads back what it wrote.
         DescriptorBuffer current;

@@ -11,7 +11,12 @@
 // leaving alone links and files that another name reaches. The security
 // functions are bound from advapi32.dll, the file functions that open every
 // object relative to its held folder from ntdll.dll, through `loader`.
-LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask);
+// Before it writes a DACL, it keeps it in a backup in the Windows folder
+// (grant_backup.h), which a restore puts back; without one (kept None) only
+// to measure what keeping it costs.
+enum class KeptBackup { InWindowsFolder, None };
+LONG GrantUsersAccess(const LibraryLoader& loader, LPCSTR folder, DWORD accessMask,
+                      KeptBackup kept = KeptBackup::InWindowsFolder);
 
 // What a grant of a folder would do, found without writing anything.
 struct GrantAudit {

@@ -76,7 +76,10 @@ LONG HeldPath::HoldChild(const FileApi& api, const WCHAR* name, USHORT length, b
                        held_[count_])) {
     case Opened::Object:
         break;
+    // A named object or a folder on the way is never one whose content
+    // a provider fetches.
     case Opened::Link:
+    case Opened::Provided:
         return kGrantLinkRefused;
     default:
         return kGrantReadFailed;

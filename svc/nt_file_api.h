@@ -42,7 +42,13 @@ const ULONG kFileDirectoryInformation = 1;
 const ULONG kFileBasicInformation = 4;
 const ULONG kFileStandardInformation = 5;
 const ULONG kFileInternalInformation = 6;
+const ULONG kFileAttributeTagInformation = 35;
 const ULONG kFileHardLinkInformation = 46;
+const ULONG kFileIdInformation = 59;
+
+// Reparse tags. A name surrogate names another object, as a link does.
+const ULONG kReparseTagNameSurrogate = 0x20000000;
+const ULONG kReparseTagAppExecLink = 0x8000001B; // names its target without the bit
 
 struct DirectoryEntry { // FILE_DIRECTORY_INFORMATION
     ULONG NextEntryOffset;
@@ -76,6 +82,16 @@ struct StandardInformation { // FILE_STANDARD_INFORMATION
 
 struct InternalInformation { // FILE_INTERNAL_INFORMATION
     LARGE_INTEGER IndexNumber;
+};
+
+struct AttributeTagInformation { // FILE_ATTRIBUTE_TAG_INFORMATION
+    ULONG FileAttributes;
+    ULONG ReparseTag;
+};
+
+struct IdInformation { // FILE_ID_INFORMATION
+    ULONGLONG VolumeSerialNumber;
+    ULONGLONG FileId[2]; // FILE_ID_128, low half first
 };
 
 struct LinkEntry { // FILE_LINK_ENTRY_INFORMATION

@@ -12,9 +12,15 @@ const ULONG kHeldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // intent as the kernel32 functions open folders.
 const ULONG kOpenOptions = nt::kSynchronousIoNonAlert | nt::kOpenReparsePoint |
                            nt::kCompleteIfOplocked | nt::kOpenForBackupIntent;
-// How long a holder gets to acknowledge the break that an open started
-// before the open is tried once more: a program acknowledges in far less.
-const DWORD kBreakPause = 50;
+// How long an open is tried again while the holder of an oplock has not
+// acknowledged the break it started. A program on this PC acknowledges in
+// milliseconds; an SMB client that holds a shared folder's file answers
+// across the network, and its server waits for it longer still. Beyond
+// this, the object is not reached: nobody may stall the run.
+const DWORD kLongestBreakWait = 2000;
+// Pauses between the tries, doubled from the first up to the longest.
+const DWORD kFirstBreakPause = 10;
+const DWORD kLongestBreakPause = 250;
 
 NTSTATUS OpenName(const FileApi& api, HANDLE folder, const WCHAR* name, USHORT length,
                   ACCESS_MASK access, ULONG options, KernelHandle& object)
@@ -32,20 +38,22 @@ NTSTATUS OpenName(const FileApi& api, HANDLE folder, const WCHAR* name, USHORT l
     return status;
 }
 
-// An open that started an oplock break has not waited for it; one more try
-// after a pause finds the break done, unless its holder never acknowledges.
+// An open that started an oplock break has not waited for it; it is tried
+// again after growing pauses until the break is done, for a bounded time.
 Opened OpenWithoutWaiting(const FileApi& api, HANDLE folder, const WCHAR* name, USHORT length,
                           ACCESS_MASK access, ULONG options, KernelHandle& object)
 {
+    const DWORD start = GetTickCount();
+    DWORD pause = kFirstBreakPause;
     NTSTATUS status = OpenName(api, folder, name, length, access, options, object);
-    if (status == nt::kOplockBreakInProgress) {
+    while (status == nt::kOplockBreakInProgress) {
         object.Reset();
-        Sleep(kBreakPause);
-        status = OpenName(api, folder, name, length, access, options, object);
-        if (status == nt::kOplockBreakInProgress) {
-            object.Reset();
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= kLongestBreakWait)
             return Opened::Busy;
-        }
+        Sleep(pause < kLongestBreakWait - waited ? pause : kLongestBreakWait - waited);
+        pause = pause * 2 < kLongestBreakPause ? pause * 2 : kLongestBreakPause;
+        status = OpenName(api, folder, name, length, access, options, object);
     }
     switch (status) {
     case nt::kSuccess:
@@ -53,11 +61,23 @@ Opened OpenWithoutWaiting(const FileApi& api, HANDLE folder, const WCHAR* name, 
     case nt::kObjectNameNotFound:
     case nt::kObjectPathNotFound:
     case nt::kNoSuchFile:
-    case nt::kDeletePending:
         return Opened::Vanished;
+    // A user can set and clear the delete flag around the walk: the
+    // object stays, and was not written.
+    case nt::kDeletePending:
     default:
         return Opened::Failed;
     }
+}
+
+bool IsUnknownHalf(ULONGLONG half) { return half == 0 || half == ~0ULL; }
+
+// Reparse points that lead to another object, or whose data a program reads
+// elsewhere: left like links. Any other tag is a filter's own way of keeping
+// the object's data, which the object's DACL still guards.
+bool LeadsElsewhere(ULONG tag)
+{
+    return (tag & nt::kReparseTagNameSurrogate) != 0 || tag == nt::kReparseTagAppExecLink;
 }
 
 template <typename Information>
@@ -125,32 +145,55 @@ bool FindListed(const FileApi& api, HANDLE folder, const WCHAR* name, USHORT len
 Opened OpenListed(const FileApi& api, HANDLE folder, const ListedName& child, ACCESS_MASK access,
                   KernelHandle& object)
 {
-    // Some file systems show a link only in the listing (Wine's handles
-    // follow it even when opened on the link itself).
-    if (IsLink(child.attributes))
-        return Opened::Link;
+    const bool listedAsLink = IsLink(child.attributes);
     const bool isFolder = IsFolder(child.attributes);
     const ULONG kind = isFolder ? nt::kDirectoryFile : nt::kNonDirectoryFile;
     const Opened opened = OpenWithoutWaiting(api, folder, child.name, child.length,
                                              access | (isFolder ? kListingRights : 0),
                                              kOpenOptions | kind, object);
-    if (opened != Opened::Object)
-        return opened;
-    // A link put in its place since the listing: opened itself, and told
-    // by the handle.
-    nt::BasicInformation basic;
-    if (!Query(api, object.Get(), nt::kFileBasicInformation, basic))
-        return Opened::Failed;
-    return IsLink(basic.FileAttributes) ? Opened::Link : Opened::Object;
+    if (opened != Opened::Object) {
+        object.Reset();
+        // A reparse point whose tag cannot be read is a link.
+        return listedAsLink && opened != Opened::Busy ? Opened::Link : opened;
+    }
+    // A reparse point, listed as one or put in the name's place since the
+    // listing: opened itself, and its tag read through the handle.
+    nt::AttributeTagInformation tag;
+    if (!Query(api, object.Get(), nt::kFileAttributeTagInformation, tag))
+        return listedAsLink ? Opened::Link : Opened::Failed;
+    // Some file systems show a link only in the listing (Wine's handles
+    // follow it even when opened on the link itself).
+    if (!IsLink(tag.FileAttributes))
+        return listedAsLink ? Opened::Link : Opened::Object;
+    return LeadsElsewhere(tag.ReparseTag) ? Opened::Link : Opened::Provided;
 }
 
 bool FileIdOf(const FileApi& api, HANDLE object, LONGLONG& id)
 {
     nt::InternalInformation internal;
-    if (!Query(api, object, nt::kFileInternalInformation, internal))
+    if (!Query(api, object, nt::kFileInternalInformation, internal) ||
+        IsUnknownHalf(static_cast<ULONGLONG>(internal.IndexNumber.QuadPart)))
         return false;
     id = internal.IndexNumber.QuadPart;
     return true;
+}
+
+bool ObjectIdOf(const FileApi& api, HANDLE object, ObjectId& id)
+{
+    // Where both exist, the 128-bit ID is the 64-bit one widened; it is
+    // asked only where the 64-bit one is missing (a file of a large ReFS
+    // volume), as it costs more, and Windows before 8 lacks its class.
+    LONGLONG narrow = 0;
+    if (FileIdOf(api, object, narrow)) {
+        id = {static_cast<ULONGLONG>(narrow), 0};
+        return true;
+    }
+    nt::IdInformation wide;
+    if (!Query(api, object, nt::kFileIdInformation, wide))
+        return false;
+    id = {wide.FileId[0], wide.FileId[1]};
+    // Unknown as a whole, or a 64-bit ID widened that was unknown.
+    return !(IsUnknownHalf(id.low) && IsUnknownHalf(id.high));
 }
 
 Names NamesOf(const FileApi& api, HANDLE file, LONGLONG folderId, const ListedName& listed)
@@ -173,7 +216,7 @@ Names NamesOf(const FileApi& api, HANDLE file, LONGLONG folderId, const ListedNa
         return Names::Other;
     const nt::LinkEntry& entry = names.links.Entry;
     // A file system without 64-bit file IDs gives none.
-    if (entry.ParentFileId == 0)
+    if (IsUnknownHalf(static_cast<ULONGLONG>(entry.ParentFileId)))
         return Names::Unchecked;
     return entry.ParentFileId == folderId && SameName(entry.FileName, entry.FileNameLength, listed)
                ? Names::One

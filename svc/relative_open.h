@@ -2,7 +2,7 @@
 // handle of the folder that was checked, never by a path that Windows would
 // look up again from the drive's root (a folder on the way may have become
 // a junction since). The link itself is opened and refused, never
-// followed; and no open waits for another program's oplock.
+// followed; and no open waits long for another program's oplock.
 #pragma once
 
 #include "kernel_handle.h"
@@ -31,12 +31,17 @@ struct ListedName {
 
 enum class Opened {
     Object,   // opened, and neither a link nor other than the listing said
-    Link,     // a junction, mount point or symbolic link: left alone
+    Provided, // a reparse point whose data a file-system filter keeps (compressed by
+              // Windows, deduplicated, a cloud placeholder): written as any object,
+              // but a folder's content may be a provider's to fetch
+    Link,     // a junction, mount point, symbolic link or app execution alias, or a
+              // reparse point whose tag cannot be read: left alone
     Vanished, // gone since the listing
-    Failed,   // refused, or swapped for a file or a folder
-    Busy,     // another program's oplock is still breaking: not waited for
+    Failed,   // refused, being deleted, or swapped for a file or a folder
+    Busy,     // another program's oplock still breaking after the longest wait
 };
 
+// A reparse point of any kind, by its attributes.
 bool IsLink(ULONG attributes);
 bool IsFolder(ULONG attributes);
 
@@ -55,7 +60,18 @@ Opened OpenListed(const FileApi& api, HANDLE folder, const ListedName& child, AC
                   KernelHandle& object);
 
 // The folder's file ID, which each name of a file below it points back to.
+// False when the file system has none for it (0, or all ones).
 bool FileIdOf(const FileApi& api, HANDLE object, LONGLONG& id);
+
+// An object's identity on its volume: its 64-bit file ID, widened, or
+// FileIdInformation's 128 bits where the file system has no 64-bit one.
+struct ObjectId {
+    ULONGLONG low;
+    ULONGLONG high;
+};
+
+// False when the object's ID cannot be read or is unknown (0, or all ones).
+bool ObjectIdOf(const FileApi& api, HANDLE object, ObjectId& id);
 
 enum class Names {
     One,       // the listed name in the held folder, and no other

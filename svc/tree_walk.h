@@ -9,13 +9,18 @@
 #include "nt_file_api.h"
 #include "security_api.h"
 
+class GrantBackup;
+
 // Walks the tree below the held folder, listed through its handle, always
-// to the end. kGrantLinkRefused when an object was left alone because it is
-// a link or a file with another name; otherwise kGrantWriteFailed when an
-// object could not be opened, checked, read, computed or written (one that
-// vanished meanwhile excepted); otherwise kGrantDone.
+// to the end: each folder's listing is read whole before its children are
+// visited, and each object is visited once, whatever names it is listed
+// under meanwhile. kGrantLinkRefused when an object was left alone because
+// it is a link or a file with another name; otherwise kGrantWriteFailed when
+// an object could not be opened, identified, checked, read, computed or
+// written (one that vanished meanwhile excepted); otherwise kGrantDone.
+// With `backup`, each object's DACL is kept there before it is written.
 LONG PassDownBelow(const SecurityApi& api, const FileApi& files, HANDLE folder,
-                   PSECURITY_DESCRIPTOR folderDescriptor);
+                   PSECURITY_DESCRIPTOR folderDescriptor, GrantBackup* backup = nullptr);
 
 // What the same walk would write and leave below a folder, were the folder
 // given `folderDescriptor`.
@@ -25,6 +30,8 @@ struct WalkCounts {
     long otherNames;     // files that another name reaches
     long protectedDacls; // objects whose DACL is protected: passing down stops there
     long unreached;      // objects that could not be opened, checked, read or computed
+    long unentered;      // folders whose content a provider fetches (cloud placeholders):
+                         // written, and not walked below
 };
 
 // The walk of PassDownBelow, opening every object without the right to

@@ -31,6 +31,10 @@ enum GrantStatus : LONG {
                                 // written; or an object below left alone as a link
                                 // or a file with another name, the rest written
                                 // (wins over -3)
+    kGrantBackupRefused = -7,   // the DACLs it would replace could not be kept: the
+                                // backup folder is a link, has another owner than
+                                // the administrators or lets others change it, or
+                                // the backup could not be made; nothing written
 };
 
 // Status of DelAppDataFile.

@@ -177,6 +177,56 @@ TEST_CASE("each mode prints a line per folder, exits with its code and records a
     RemoveTree(LogPath());
 }
 
+TEST_CASE("a grant's backup is listed and restored: saved objects exactly, later ones from their parent, replaced ones left")
+{
+    ToolsIn(kTools);
+    REQUIRE(CopyFileA("C:\\vk\\VKSVC.dll", (kTools + "\\VKSVC_real.dll").c_str(), FALSE));
+    // DACLs that earlier tests stored, of files whose numbers Wine gives again.
+    RemoveTree("C:\\vk-dacl-store");
+    const ScopedFolder undo("C:\\vk-cmd\\undo");
+    WriteFileBytes(undo.Path() + "\\a.txt", "a");
+    MakeFolders(undo.Path() + "\\sub");
+    WriteFileBytes(undo.Path() + "\\sub\\b.txt", "b");
+    const std::string check = "/check \"" + undo.Path() + "\"";
+    const std::string due = "DUE\t" + undo.Path() + "\tこのフォルダと下位の ";
+    CheckRun(RunCommand(kTools, check), 1, {due + "3 個に設定が必要です。"});
+    CheckRun(RunCommand(kTools, "/grant \"" + undo.Path() + "\""), 0,
+             {"OK\t" + undo.Path() + "\t追加フォルダ"});
+
+    const Run list = RunCommand(kTools, "/restore");
+    CHECK(list.exitCode == 0);
+    REQUIRE_FALSE(list.lines.empty());
+    const std::string& newest = list.lines.front();
+    CHECK(newest.compare(0, 3, "OK\t") == 0);
+    CHECK(newest.find("_C_vk-cmd_undo.txt\t") != std::string::npos);
+    CHECK(newest.rfind("\t" + undo.Path() + "\t4 個") == newest.size() - undo.Path().size() - 6);
+    const std::string name = newest.substr(3, newest.find('\t', 3) - 3);
+
+    WriteFileBytes(undo.Path() + "\\sub\\later.txt", "later");
+    const Run restored = RunCommand(kTools, "/restore last \"" + undo.Path() + "\\\\\"");
+    CheckRun(restored, 0, {"OK\t" + name + "\t復元しました: 4 個。後から作られたもの 1 個には、"
+                                         "親フォルダから引き継ぐアクセス権を設定しました。"});
+    CHECK(restored.heldInstance);
+    // As before the grant, and the later file as its folder passes down.
+    CheckRun(RunCommand(kTools, check), 1, {due + "4 個に設定が必要です。"});
+
+    // A file made again under its name is another: left, never written.
+    WriteFileBytes(undo.Path() + "\\a.new", "again");
+    RemoveTree(undo.Path() + "\\a.txt");
+    REQUIRE(MoveFileA((undo.Path() + "\\a.new").c_str(), (undo.Path() + "\\a.txt").c_str()));
+    CheckRun(RunCommand(kTools, "/restore " + name), 6,
+             {"LEFT\t" + name + "\t復元しました: 3 個。後から作られたもの 1 個には、親フォルダから"
+                                "引き継ぐアクセス権を設定しました。控えを作ったときと別のもの（置き換え"
+                                "られたもの、リンク）1 個は、そのまま残しました。"});
+    CheckRun(RunCommand(kTools, "/restore \"C:\\vk-cmd\\" + name + "\""), 1,
+             {"ERROR\tC:\\vk-cmd\\" + name + "\tWindows フォルダの VK_DACL にある控えだけを復元します。"});
+    CheckRun(RunCommand(kTools, "/restore last \"C:\\vk-cmd\\never\""), 1,
+             {"ERROR\tC:\\vk-cmd\\never\tこのフォルダのアクセス権の控えはありません。"});
+    CheckRun(RunCommand(kTools, "/restore last"), ERROR_INVALID_PARAMETER,
+             {"VESKA Windows ユーティリティ Ver.1.10 (コマンド ライン)"});
+    RemoveTree(LogPath());
+}
+
 TEST_CASE("every refusal and run-time error is a line and an exit code, never a box")
 {
     const ScopedFolder common("C:\\VESKADAT");

@@ -6,8 +6,8 @@
 # file names it: a test writes one when it wants the applications' grant to
 # reach it.
 # usage: big-tree.sh PREFIX
-#   VK_TREE_FILES  how many files (default 4000)
+#   VK_TREE_FILES  how many files (default 20000)
 set -euo pipefail
 tree="$1/drive_c/vktree"
 mkdir -p "$tree"
-cd "$tree" && seq -f 'f%05g.dat' 1 "${VK_TREE_FILES:-4000}" | xargs touch
+cd "$tree" && seq -f 'f%05g.dat' 1 "${VK_TREE_FILES:-20000}" | xargs touch
