@@ -199,8 +199,8 @@ TEST_CASE("every refusal and run-time error is a line and an exit code, never a 
     CheckRun(RunCommand(ToolsIn("C:\\vk-cmd-alone"), "/check"), 3,
              {"ERROR\t-\t実行時エラー '53': ファイルが見つかりません: VKSVC.dll "
               "(bIsWindowsVersionOK の呼び出し)"});
-    CheckRun(RunCommand(ToolsIn("C:\\vk\\gui_vksvc_without_grants"), "/grant"), 3,
-             {"ERROR\t-\t実行時エラー '453': DLL エントリ ポイント SetVeskaFolder が VKSVC.dll "
+    CheckRun(RunCommand(ToolsIn("C:\\vk\\gui_vksvc_without_grants"), "/grant C:\\VESKADAT"), 3,
+             {"ERROR\t-\t実行時エラー '453': DLL エントリ ポイント AddAccessRights が VKSVC.dll "
               "に見つかりません。"});
     CHECK_FALSE(PathExists(LogPath()));
 }

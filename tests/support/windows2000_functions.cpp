@@ -41,7 +41,8 @@ const LibraryFunctions kWindows2000[] = {
      "TlsFree TlsGetValue TlsSetValue UnhandledExceptionFilter VirtualAlloc VirtualFree "
      "VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile "
      "WritePrivateProfileStringA WritePrivateProfileStringW lstrcmpiA lstrcmpiW lstrlenA "
-     "lstrlenW GetFullPathNameW GetFullPathNameA GetFileInformationByHandle"},
+     "lstrlenW GetFullPathNameW GetFullPathNameA GetFileInformationByHandle GetTempPathA LockFileEx "
+     "UnlockFileEx RemoveDirectoryA SetEndOfFile SetFilePointer lstrcpynA"},
     {"USER32.dll",
      "AdjustWindowRectEx BeginPaint CallWindowProcW CharNextA CharUpperW CheckDlgButton "
      "ClientToScreen CreateIconIndirect CreateWindowExA CreateWindowExW DefWindowProcA "
