@@ -12,9 +12,14 @@ struct ApplicationFolder {
     std::wstring success; // the labels of its record
     std::wstring failure;
     bool missing;         // \VESKAEX, which the grant makes
+    long unreadable;      // kFileUsable; else `path` is an ini file that could
+                          // not be read, and why
 };
 
 std::vector<ApplicationFolder> ListApplicationFolders();
+
+// What the command line says of an ini file that could not be read.
+std::wstring UnreadableText(const std::wstring& label, long failure);
 
 // Whether the library grants the path at all: only on a local fixed drive
 // whose file system keeps ACLs; elsewhere it neither grants nor records.

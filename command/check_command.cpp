@@ -5,6 +5,7 @@
 #include "exit_codes.h"
 #include "reasons.h"
 #include "utility_actions.h"
+#include "windows_file_failure.h"
 
 namespace {
 
@@ -63,6 +64,13 @@ int CheckApplicationFoldersCommand(ConsoleOutput& out)
         out.Report(Outcome::Skip, L"-", kNoApplicationFolders);
     int exitCode = kExitDone;
     for (const ApplicationFolder& folder : folders) {
+        // An ini file that could not be read hides what it names: the
+        // answer cannot be "nothing to do".
+        if (folder.unreadable != kFileUsable) {
+            out.Report(Outcome::Error, folder.path, UnreadableText(folder.success, folder.unreadable));
+            exitCode = Worse(exitCode, kExitFailedOrDue);
+            continue;
+        }
         Outcome outcome = Outcome::Due;
         if (folder.missing)
             out.Report(outcome, folder.path, folder.success + L"：" + kWouldCreate);

@@ -1,68 +1,89 @@
 #include "commands.h"
 
+#include "ansi_argument.h"
 #include "application_folders.h"
-#include "basCommon.h"
 #include "exit_codes.h"
 #include "history_log_format.h"
 #include "reasons.h"
 #include "utility_actions.h"
+#include "veska_folders.h"
+#include "windows_file_failure.h"
+
+#include <cstring>
 
 namespace {
 
 const wchar_t kNotCreated[] = L"作成できませんでした。";
-const DWORD kLabelBuffer = 256;
 
-// The label that the history log holds for `folder`; empty when none.
-std::wstring RecordOf(const std::wstring& folder)
+std::wstring Wide(const char* ansi)
 {
-    wchar_t label[kLabelBuffer] = {};
-    GetPrivateProfileStringW(L"" VK_HISTORY_SECTION, folder.c_str(), L"", label, kLabelBuffer,
-                             GetLogFilePath().c_str());
-    return label;
+    return FromAnsi(ansi, std::strlen(ansi));
 }
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+// Prints each folder as the library's grant did it in this run, from the
+// status that its walk returned and whether its record was written: never
+// from what the log says, which may be an earlier run's.
+class GrantLines : public GrantWatcher {
+public:
+    explicit GrantLines(ConsoleOutput& out) : out_(out) {}
 
-// One folder after the library's grant, as its record says; false when it
-// failed.
-bool ReportGranted(ConsoleOutput& out, const ApplicationFolder& folder)
-{
-    if (!IsOnFixedAclDrive(folder.ansiPath)) {
-        out.Report(Outcome::Skip, folder.path, ReasonOf(kGrantNotFixedAclDrive));
-        return true;
+    void Granted(const char* folder, const GrantLabel& label, LONG status, long recorded) override
+    {
+        lines_++;
+        if (status == kGrantNotFixedAclDrive) {
+            out_.Report(Outcome::Skip, Wide(folder), ReasonOf(status));
+            return;
+        }
+        const std::wstring text = Wide(status == kGrantDone ? label.success : label.failure);
+        if (recorded != kFileUsable) {
+            Fail(folder, text + L"：" + L"" VK_HISTORY_LOG_FILE L" に記録できません。" +
+                             FileFailureText(recorded));
+            return;
+        }
+        if (status != kGrantDone) {
+            Fail(folder, text);
+            return;
+        }
+        out_.Report(Outcome::Ok, Wide(folder), text);
     }
-    // A folder gone meanwhile is not granted; its record may be an old one.
-    if (!Exists(folder.path)) {
-        out.Report(Outcome::Error, folder.path,
-                   folder.missing ? kNotCreated : ReasonOf(kGrantReadFailed));
-        return false;
+
+    void NotCreated(const char* folder, const GrantLabel&) override
+    {
+        lines_++;
+        Fail(folder, kNotCreated);
     }
-    const std::wstring record = RecordOf(folder.path);
-    const bool granted = record == folder.success;
-    out.Report(granted ? Outcome::Ok : Outcome::Error, folder.path,
-               record.empty() ? folder.failure : record);
-    return granted;
-}
+
+    void Unreadable(const char* iniPath, const GrantLabel& label, long failure) override
+    {
+        lines_++;
+        Fail(iniPath, UnreadableText(Wide(label.success), failure));
+    }
+
+    int Lines() const { return lines_; }
+    int ExitCode() const { return exitCode_; }
+
+private:
+    void Fail(const char* subject, const std::wstring& text)
+    {
+        out_.Report(Outcome::Error, Wide(subject), text);
+        exitCode_ = kExitFailedOrDue;
+    }
+
+    ConsoleOutput& out_;
+    int lines_ = 0;
+    int exitCode_ = kExitDone;
+};
 
 } // namespace
 
 int GrantApplicationFoldersCommand(ConsoleOutput& out)
 {
-    const std::vector<ApplicationFolder> folders = ListApplicationFolders();
-    if (folders.empty()) {
+    // What the main window's 実行 does, with the library's own code.
+    GrantLines lines(out);
+    GrantVeskaFolders(SystemLoader(), &lines);
+    if (lines.Lines() == 0)
         out.Report(Outcome::Skip, L"-", kNoApplicationFolders);
-        return kExitDone;
-    }
-    // What the main window's 実行 does, through VKSVC.dll.
-    GrantApplicationFolders();
-    int exitCode = kExitDone;
-    for (const ApplicationFolder& folder : folders)
-        if (!ReportGranted(out, folder))
-            exitCode = kExitFailedOrDue;
-    return exitCode;
+    return lines.ExitCode();
 }
 
 int GrantFolderCommand(ConsoleOutput& out, const std::wstring& folder)

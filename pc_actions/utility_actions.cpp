@@ -4,8 +4,11 @@
 #include "basCommon.h"
 #include "basRegistry.h"
 #include "history_view.h"
+#include "windows_file_failure.h"
 
 #include <windows.h>
+
+#include <cstring>
 
 namespace {
 
@@ -43,9 +46,15 @@ bool ApplicationFoldersFound()
     return RunCheckVeskaFolder() != 0;
 }
 
-void GrantApplicationFolders()
+std::wstring GrantApplicationFolders()
 {
-    RunSetVeskaFolder();
+    int file = 0;
+    long failure = kFileUsable;
+    if (!ReadUnreadableIniStatus(RunSetVeskaFolder(), file, failure))
+        return L"";
+    return GetWindowsDir() + L"\\" + FromAnsi(kApplicationIniFiles[file],
+                                                std::strlen(kApplicationIniFiles[file])) +
+           L" を読めないため、そのフォルダは設定していません。" + FileFailureText(failure);
 }
 
 bool ReadHistory(std::wstring& text)

@@ -15,8 +15,10 @@
 // grants.
 bool ApplicationFoldersFound();
 // Gives the Users group full control on each of those folders and records
-// each outcome in the history log. Takes long on a big tree.
-void GrantApplicationFolders();
+// each outcome in the history log. Takes long on a big tree. Empty, or when
+// an ini file could not be read (its folders are then neither granted nor
+// recorded), a sentence that names it and says why.
+std::wstring GrantApplicationFolders();
 // The history log's text as the history view shows it (every line followed
 // by an empty one); false when there is no log to read.
 bool ReadHistory(std::wstring& text);

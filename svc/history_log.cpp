@@ -4,6 +4,7 @@
 
 #include "ansi_text.h"
 #include "history_log_format.h"
+#include "windows_files.h"
 
 const char kHistorySection[] = VK_HISTORY_SECTION;
 
@@ -21,11 +22,10 @@ bool FormLogPath(char* logPath)
     return FormatInto(logPath, kPathBuffer, "%s\\" VK_HISTORY_LOG_FILE, windowsDir);
 }
 
-void RecordGrant(const char* logPath, const char* folder, const GrantLabel& label,
-                 LONG status)
+long RecordGrant(WindowsFiles& files, const char* folder, const GrantLabel& label, LONG status)
 {
     if (status == kGrantNotFixedAclDrive)
-        return;
+        return kFileUsable;
     const char* text = status == kGrantDone ? label.success : label.failure;
-    WritePrivateProfileStringA(kHistorySection, folder, text, logPath);
+    return files.WriteValue(VK_HISTORY_LOG_FILE, kHistorySection, folder, text);
 }

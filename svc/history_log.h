@@ -28,8 +28,11 @@ const DWORD kPathBuffer = 256;
 // cut short, it would name another file.
 bool FormLogPath(char* logPath);
 
-// Records the outcome of one grant: the success label for status 0, nothing
-// for a folder that is not on a fixed drive with ACLs, the failure label for
-// every other status. A write that fails is ignored.
-void RecordGrant(const char* logPath, const char* folder, const GrantLabel& label,
-                 LONG status);
+class WindowsFiles;
+
+// Records the outcome of one grant in the log of `files`' folder: the
+// success label for status 0, nothing for a folder that is not on a fixed
+// drive with ACLs, the failure label for every other status. kFileUsable
+// when recorded or nothing was to be; otherwise why the log could not be
+// written, which makes the folder's grant a failure for whoever reports it.
+long RecordGrant(WindowsFiles& files, const char* folder, const GrantLabel& label, LONG status);

@@ -8,6 +8,7 @@
 #include "history_log_format.h"
 #include "veska_folders.h"
 #include "vksvc.h"
+#include "windows_file_failure.h"
 
 #include "inheritance_model.h"
 #include "test_support.h"
@@ -15,6 +16,7 @@
 #include <doctest.h>
 
 #include <aclapi.h>
+#include <winternl.h>
 
 #include <cstring>
 #include <set>
@@ -216,8 +218,29 @@ struct WatchedAdvapi {
     std::vector<std::string> written;
     std::set<std::string> refused;
     SetObjectSecurityFn realWrite = nullptr;
+    // Files whose every open starts an oplock break that is never
+    // acknowledged: what a user's batch oplock does, which Wine cannot make.
+    std::set<std::wstring> oplocked;
 };
 WatchedAdvapi g_advapi;
+
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+
+NTSTATUS NTAPI WatchedNtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES object,
+                                   PIO_STATUS_BLOCK io, PLARGE_INTEGER size, ULONG attributes,
+                                   ULONG sharing, ULONG disposition, ULONG options, PVOID ea,
+                                   ULONG eaLength)
+{
+    static const NtCreateFileFn open = reinterpret_cast<NtCreateFileFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
+    const NTSTATUS status = open(handle, access, object, io, size, attributes, sharing,
+                                 disposition, options, ea, eaLength);
+    const std::wstring name(object->ObjectName->Buffer,
+                            object->ObjectName->Length / sizeof(WCHAR));
+    const NTSTATUS kOplockBreakInProgress = 0x00000108;
+    return status == 0 && g_advapi.oplocked.count(name) != 0 ? kOplockBreakInProgress : status;
+}
 
 BOOL WINAPI WatchedSetObjectSecurity(HANDLE object, SECURITY_INFORMATION what,
                                      PSECURITY_DESCRIPTOR descriptor)
@@ -235,6 +258,8 @@ BOOL WINAPI WatchedSetObjectSecurity(HANDLE object, SECURITY_INFORMATION what,
 
 FARPROC WINAPI WatchedLookup(HMODULE module, LPCSTR name)
 {
+    if (std::strcmp(name, "NtCreateFile") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(WatchedNtCreateFile));
     if (std::strcmp(name, "CreatePrivateObjectSecurityEx") == 0)
         return reinterpret_cast<FARPROC>(
             reinterpret_cast<void*>(vktest::ModelCreatePrivateObjectSecurityEx));
@@ -580,8 +605,64 @@ TEST_SUITE("folders off local fixed NTFS drives")
     }
 }
 
+// What the grant said of each folder in its run: "folder=status/record".
+class GrantLog : public GrantWatcher {
+public:
+    std::vector<std::string> lines;
+    void Granted(const char* folder, const GrantLabel&, LONG status, long recorded) override
+    {
+        lines.push_back(std::string(folder) + "=" + std::to_string(status) + "/" +
+                        std::to_string(recorded));
+    }
+    void NotCreated(const char* folder, const GrantLabel&) override { lines.push_back(folder); }
+    void Unreadable(const char* iniPath, const GrantLabel&, long failure) override
+    {
+        lines.push_back(std::string(iniPath) + "=" + std::to_string(failure));
+    }
+};
+
 TEST_SUITE("ini files out of the ordinary")
 {
+    TEST_CASE("an ini file or the log whose oplock is never released holds the run 2 s, and fails only what it names")
+    {
+        struct Row {
+            const wchar_t* held;
+            LONG status;
+            std::vector<std::string> said; // beside the folder named by the other file
+            bool recorded;
+        };
+        Installation pc;
+        const std::string db = pc.Folder("db");
+        const std::string app = pc.Folder("app");
+        pc.WriteIni(kDatabaseIni, DatabaseSection("MAIN_SERVER", db));
+        pc.WriteIni("appRC02.ini", DirIni(app));
+        const std::string iniPath = WindowsDir() + "\\" + kDatabaseIni;
+        const Row kRows[] = {
+            {L"QX_DBE32.ini", UnreadableIniStatus(5, kFileOplocked),
+             {app + "=0/0", iniPath + "=" + std::to_string(kFileOplocked)}, true},
+            {L"VK_XP.log", 0, {app + "=0/4", db + "=0/4"}, false},
+        };
+        for (const Row& row : kRows) {
+            CAPTURE(row.status);
+            WriteFileBytes(LogPath(), "[" + std::string(kLogSection) + "]\r\nC:\\old=" + kDatabase + "\r\n");
+            g_advapi = WatchedAdvapi();
+            g_advapi.oplocked = {row.held};
+            GrantLog said;
+            const DWORD start = GetTickCount();
+            CHECK(GrantVeskaFolders(kWatchedAdvapi, &said) == row.status);
+            const DWORD took = GetTickCount() - start;
+            CHECK(said.lines == row.said);
+            // Each held file is tried again for 2 s, then given up.
+            CHECK(took >= 1900);
+            CHECK(took < 2000 * row.said.size() + 1500);
+            std::vector<std::string> log = {Entry("C:\\old", kDatabase)};
+            if (row.recorded)
+                log.push_back(Entry(app, "財務OrvikVasto"));
+            CheckLog(log);
+        }
+        g_advapi.oplocked.clear();
+    }
+
     // GetPrivateProfileStringA cuts a value to the 255 bytes that fit the
     // buffer: what arrives may name an existing file or folder that the ini
     // does not name.

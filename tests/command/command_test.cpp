@@ -114,6 +114,20 @@ TEST_CASE("each mode prints a line per folder, exits with its code and records a
     WriteFileBytes("C:\\VESKADAT\\sub\\b.txt", "b");
     const ScopedFolder data("C:\\vk-cmd\\data");
     const std::string secondName = "C:\\VESKADAT\\sub\\second.txt";
+    // An ini file and the log that another program holds: unshared, or with
+    // a range of bytes locked.
+    const std::string ini = WindowsDir() + "\\QX_DBE32.ini";
+    WriteFileBytes(ini, "[MAIN_SERVER]\r\nDBCOM_DIR=C:\\vk-cmd\\nothing\r\n");
+    Handle held;
+    const auto hold = [&held](const std::string& path, DWORD sharing, bool lockBytes) {
+        held = Handle();
+        held = Handle(CreateFileA(path.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+        OVERLAPPED start = {};
+        REQUIRE((!lockBytes || LockFileEx(held.Get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 10, 0, &start)));
+    };
+    const std::string iniLine = "ERROR\t" + ini + "\tデータベース：このファイルを読めません。";
+    const std::string unshared = "ほかのプログラムが共有を許さずに開いています。";
     const Step kSteps[] = {
         {"a check before any grant", [] {}, "/check", 1,
          {"DUE\tC:\\VESKADAT\tVESKA共通情報：このフォルダと下位の 3 個に設定が必要です。",
@@ -125,8 +139,27 @@ TEST_CASE("each mode prints a line per folder, exits with its code and records a
          {"OK\tC:\\VESKADAT\tVESKA共通情報：設定済みです。",
           "OK\tC:\\VESKAEX\tZELTRAN財務EX連動：設定済みです。", kPerUser},
          2},
+        {"a check with an ini file held unshared", [&] { hold(ini, 0, false); }, "/check", 1,
+         {iniLine + unshared, "OK\tC:\\VESKADAT\tVESKA共通情報：設定済みです。",
+          "OK\tC:\\VESKAEX\tZELTRAN財務EX連動：設定済みです。", kPerUser},
+         2},
+        {"a grant with it held", [] {}, "/grant", 1,
+         {iniLine + unshared, "OK\tC:\\VESKADAT\tVESKA共通情報", "OK\tC:\\VESKAEX\tZELTRAN財務EX連動"}, 2},
+        {"a check with a range of its bytes locked", [&] { hold(ini, FILE_SHARE_READ, true); }, "/check", 1,
+         {iniLine + "ほかのプログラムがファイルの一部をロックしています。",
+          "OK\tC:\\VESKADAT\tVESKA共通情報：設定済みです。",
+          "OK\tC:\\VESKAEX\tZELTRAN財務EX連動：設定済みです。", kPerUser},
+         2},
+        {"a grant whose records cannot be written: no OK from the older ones",
+         [&] { hold(LogPath(), FILE_SHARE_READ, false); }, "/grant", 1,
+         {"ERROR\tC:\\VESKADAT\tVESKA共通情報：VK_XP.log に記録できません。" + unshared,
+          "ERROR\tC:\\VESKAEX\tZELTRAN財務EX連動：VK_XP.log に記録できません。" + unshared},
+         2},
         {"a check with a file of two names below",
-         [&] { REQUIRE(CreateHardLinkA(secondName.c_str(), "C:\\VESKADAT\\a.txt", nullptr)); },
+         [&] {
+             held = Handle();
+             REQUIRE(CreateHardLinkA(secondName.c_str(), "C:\\VESKADAT\\a.txt", nullptr));
+         },
          "/CHECK", 6,
          {"LEFT\tC:\\VESKADAT\tVESKA共通情報：設定済みです。設定しても残るもの: 別名のあるファイル 2 個。",
           "OK\tC:\\VESKAEX\tZELTRAN財務EX連動：設定済みです。", kPerUser},
@@ -175,6 +208,7 @@ TEST_CASE("each mode prints a line per folder, exits with its code and records a
                                                 "C:\\VESKAEX=ZELTRAN財務EX連動",
                                                 "C:\\vk-cmd\\data=追加フォルダ"});
     RemoveTree(LogPath());
+    RemoveTree(ini);
 }
 
 TEST_CASE("a grant's backup is listed and restored: saved objects exactly, later ones from their parent, replaced ones left")
@@ -249,8 +283,8 @@ TEST_CASE("every refusal and run-time error is a line and an exit code, never a 
     CheckRun(RunCommand(ToolsIn("C:\\vk-cmd-alone"), "/check"), 3,
              {"ERROR\t-\t実行時エラー '53': ファイルが見つかりません: VKSVC.dll "
               "(bIsWindowsVersionOK の呼び出し)"});
-    CheckRun(RunCommand(ToolsIn("C:\\vk\\gui_vksvc_without_grants"), "/grant"), 3,
-             {"ERROR\t-\t実行時エラー '453': DLL エントリ ポイント SetVeskaFolder が VKSVC.dll "
+    CheckRun(RunCommand(ToolsIn("C:\\vk\\gui_vksvc_without_grants"), "/grant C:\\VESKADAT"), 3,
+             {"ERROR\t-\t実行時エラー '453': DLL エントリ ポイント AddAccessRights が VKSVC.dll "
               "に見つかりません。"});
     CHECK_FALSE(PathExists(LogPath()));
 }

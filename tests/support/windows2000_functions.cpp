@@ -42,7 +42,8 @@ const LibraryFunctions kWindows2000[] = {
      "VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile "
      "WritePrivateProfileStringA WritePrivateProfileStringW lstrcmpiA lstrcmpiW lstrlenA "
      "lstrlenW GetFullPathNameW GetFullPathNameA GetFileInformationByHandle GetSystemTime "
-     "SystemTimeToFileTime FileTimeToLocalFileTime FileTimeToSystemTime"},
+     "SystemTimeToFileTime FileTimeToLocalFileTime FileTimeToSystemTime GetTempPathA LockFileEx "
+     "UnlockFileEx RemoveDirectoryA SetEndOfFile SetFilePointer lstrcpynA"},
     {"USER32.dll",
      "AdjustWindowRectEx BeginPaint CallWindowProcW CharNextA CharUpperW CheckDlgButton "
      "ClientToScreen CreateIconIndirect CreateWindowExA CreateWindowExW DefWindowProcA "

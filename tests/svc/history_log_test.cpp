@@ -7,6 +7,7 @@
 #include "history_log_format.h"
 #include "test_support.h"
 #include "vksvc.h"
+#include "windows_files.h"
 
 #include <doctest.h>
 
@@ -35,10 +36,12 @@ const char kLinkedFolder[] = "C:\\VESKAEX";
 class FreshLog {
 public:
     explicit FreshLog(const std::string& name)
-        : folder_("C:\\vk-history\\" + name), path_(folder_.Path() + "\\" VK_HISTORY_LOG_FILE)
+        : folder_("C:\\vk-history\\" + name), path_(folder_.Path() + "\\" VK_HISTORY_LOG_FILE),
+          files_(SystemLoader(), folder_.Path().c_str())
     {
     }
-    const char* Path() const { return path_.c_str(); }
+    // The log's folder, as the library reaches the Windows folder.
+    WindowsFiles& Files() { return files_; }
     bool Exists() const { return PathExists(path_); }
     std::string Bytes() const { return ReadFileBytes(path_); }
     std::vector<IniEntry> Entries() const { return IniEntries(path_, ShiftJis(kSection)); }
@@ -47,6 +50,7 @@ public:
 private:
     ScopedFolder folder_;
     std::string path_;
+    WindowsFiles files_;
 };
 
 // The entries as "key=value" lines, for readable comparisons.
@@ -77,15 +81,15 @@ TEST_CASE("the first record creates the log: section header and one entry, CR LF
 {
     SUBCASE("a grant that succeeded")
     {
-        const FreshLog log("first-success");
-        RecordGrant(log.Path(), kCommonDataFolder, labels::kCommonData, kGrantDone);
+        FreshLog log("first-success");
+        RecordGrant(log.Files(), kCommonDataFolder, labels::kCommonData, kGrantDone);
         CHECK(log.Bytes() == ShiftJis(L"[" + kSection + L"]\r\n" +
                                       L"C:\\VESKADAT=VESKA共通情報\r\n"));
     }
     SUBCASE("a grant that failed")
     {
-        const FreshLog log("first-failure");
-        RecordGrant(log.Path(), kLinkedFolder, labels::kLinkedExisting, kGrantWriteFailed);
+        FreshLog log("first-failure");
+        RecordGrant(log.Files(), kLinkedFolder, labels::kLinkedExisting, kGrantWriteFailed);
         CHECK(log.Bytes() == ShiftJis(L"[" + kSection + L"]\r\n" +
                                       L"C:\\VESKAEX=ZELTRAN財務EX連動エラー\r\n"));
     }
@@ -107,8 +111,8 @@ TEST_CASE("0 writes the success label, -4 nothing, every other status the failur
     };
     for (const Outcome& outcome : kOutcomes) {
         CAPTURE(outcome.status);
-        const FreshLog log("status" + std::to_string(outcome.status));
-        RecordGrant(log.Path(), "C:\\DB", labels::kDatabase, outcome.status);
+        FreshLog log("status" + std::to_string(outcome.status));
+        RecordGrant(log.Files(), "C:\\DB", labels::kDatabase, outcome.status);
         if (outcome.label == nullptr) {
             CHECK_FALSE(log.Exists());
             continue;
@@ -131,15 +135,15 @@ TEST_CASE("each kind of folder has its success and failure label, stored as writ
         {labels::kLinkedExisting, L"ZELTRAN財務EX連動", L"ZELTRAN財務EX連動エラー"},
         {labels::kLinkedCreated, L"VESKA財務EX連動", L"VESKA財務EX連動エラー"},
     };
-    const FreshLog log("labels");
+    FreshLog log("labels");
     std::string expected;
     int row = 0;
     for (const Labels& kind : kLabels) {
         const std::string granted = "C:\\granted" + std::to_string(row);
         const std::string refused = "C:\\refused" + std::to_string(row);
         ++row;
-        RecordGrant(log.Path(), granted.c_str(), kind.label, kGrantDone);
-        RecordGrant(log.Path(), refused.c_str(), kind.label, kGrantReadFailed);
+        RecordGrant(log.Files(), granted.c_str(), kind.label, kGrantDone);
+        RecordGrant(log.Files(), refused.c_str(), kind.label, kGrantReadFailed);
         expected += Line(granted, kind.success) + Line(refused, kind.failure);
     }
     CHECK(Lines(log.Entries()) == expected);
@@ -150,12 +154,12 @@ TEST_CASE("each kind of folder has its success and failure label, stored as writ
 
 TEST_CASE("a path already logged, in any case, keeps its line and gets the later label")
 {
-    const FreshLog log("replace");
-    RecordGrant(log.Path(), "C:\\DB", labels::kDatabase, kGrantDone);
-    RecordGrant(log.Path(), kCommonDataFolder, labels::kCommonData, kGrantDone);
-    RecordGrant(log.Path(), kLinkedFolder, labels::kLinkedCreated, kGrantDone);
+    FreshLog log("replace");
+    RecordGrant(log.Files(), "C:\\DB", labels::kDatabase, kGrantDone);
+    RecordGrant(log.Files(), kCommonDataFolder, labels::kCommonData, kGrantDone);
+    RecordGrant(log.Files(), kLinkedFolder, labels::kLinkedCreated, kGrantDone);
 
-    RecordGrant(log.Path(), "c:\\veskadat", labels::kCommonData, kGrantMergeFailed);
+    RecordGrant(log.Files(), "c:\\veskadat", labels::kCommonData, kGrantMergeFailed);
     const std::vector<IniEntry> entries = log.Entries();
     REQUIRE(entries.size() == 3);
     CHECK(entries[0].key == "C:\\DB");
@@ -163,7 +167,7 @@ TEST_CASE("a path already logged, in any case, keeps its line and gets the later
     CHECK(entries[2].key == kLinkedFolder);
 
     // The same folder under another label: still one line, the later label.
-    RecordGrant(log.Path(), "C:\\DB", labels::kLinkedExisting, kGrantDone);
+    RecordGrant(log.Files(), "C:\\DB", labels::kLinkedExisting, kGrantDone);
     CHECK(Lines(log.Entries()) == Line("C:\\DB", L"ZELTRAN財務EX連動") +
                                       Line(kCommonDataFolder, L"VESKA共通情報エラー") +
                                       Line(kLinkedFolder, L"VESKA財務EX連動"));
@@ -173,25 +177,26 @@ TEST_CASE("a Shift-JIS path whose second byte is a backslash is a key as written
 {
     // 表 is 0x95 0x5C in code page 932.
     const std::string folder = ShiftJis(L"C:\\会計\\表示データ");
-    const FreshLog log("shift-jis");
-    RecordGrant(log.Path(), folder.c_str(), labels::kDatabase, kGrantDone);
+    FreshLog log("shift-jis");
+    RecordGrant(log.Files(), folder.c_str(), labels::kDatabase, kGrantDone);
     CHECK(Lines(log.Entries()) == Line(folder, L"データベース"));
 }
 
 TEST_CASE("-4 leaves an existing log as it was, byte for byte")
 {
-    const FreshLog log("untouched");
-    RecordGrant(log.Path(), kCommonDataFolder, labels::kCommonData, kGrantDone);
+    FreshLog log("untouched");
+    RecordGrant(log.Files(), kCommonDataFolder, labels::kCommonData, kGrantDone);
     const std::string before = log.Bytes();
-    RecordGrant(log.Path(), kCommonDataFolder, labels::kCommonData, kGrantNotFixedAclDrive);
-    RecordGrant(log.Path(), "\\\\server\\share", labels::kDatabase, kGrantNotFixedAclDrive);
+    RecordGrant(log.Files(), kCommonDataFolder, labels::kCommonData, kGrantNotFixedAclDrive);
+    RecordGrant(log.Files(), "\\\\server\\share", labels::kDatabase, kGrantNotFixedAclDrive);
     CHECK(log.Bytes() == before);
 }
 
-TEST_CASE("a log that cannot be written (its path is a folder) is given up quietly")
+TEST_CASE("a log that cannot be written (its path is a folder) is not written, and says so")
 {
     const ScopedFolder logFolder("C:\\vk-history\\blocked\\VK_XP.log");
-    RecordGrant(logFolder.Path().c_str(), kCommonDataFolder, labels::kCommonData, kGrantDone);
+    WindowsFiles files(SystemLoader(), "C:\\vk-history\\blocked");
+    CHECK(RecordGrant(files, kCommonDataFolder, labels::kCommonData, kGrantDone) == kFileFailed);
     CHECK((GetFileAttributesA(logFolder.Path().c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
     // Nothing was made inside it: an empty folder can be removed.
     CHECK(RemoveDirectoryA(logFolder.Path().c_str()));

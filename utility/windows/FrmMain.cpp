@@ -216,8 +216,10 @@ void FrmMain::AskForRestart()
 void FrmMain::CmdVESKA_Click()
 {
     DisabledWhileRunning busy(Control(kCmdVESKA));
-    RunWhileBusy(window_, [] { GrantApplicationFolders(); });
-    ShowMessage(window_, kSettingDone, MB_OK);
+    std::wstring unread;
+    RunWhileBusy(window_, [&unread] { unread = GrantApplicationFolders(); });
+    ShowMessage(window_, unread.empty() ? kSettingDone : kSettingDone + (L"\r\n\r\n" + unread),
+                MB_OK);
 }
 
 void FrmMain::CmdView_Click()
