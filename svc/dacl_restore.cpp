@@ -2,6 +2,7 @@
 
 #include "backup_folder.h"
 #include "held_path.h"
+#include "inherited_entries.h"
 #include "relative_open.h"
 #include "vksvc.h"
 
@@ -12,13 +13,6 @@
 
 namespace {
 
-// As the grant computes what an object inherits.
-const SECURITY_INFORMATION kCreatorParts =
-    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-const ULONG kPropagation = SEF_DACL_AUTO_INHERIT | SEF_AVOID_OWNER_CHECK |
-                           SEF_AVOID_PRIVILEGE_CHECK;
-GENERIC_MAPPING kFileMapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                                FILE_ALL_ACCESS};
 const int kDeepest = 32767 / 2;
 const ULONG kListingSize = 4096;
 const ULONG kRefill = 0xFFFFFFFF;

@@ -1,6 +1,7 @@
 #include "tree_walk.h"
 
 #include "grant_backup.h"
+#include "inherited_entries.h"
 #include "kernel_handle.h"
 #include "relative_open.h"
 #include "vksvc.h"
@@ -9,16 +10,6 @@
 #include <cstring>
 
 namespace {
-
-// What the computation takes from the object's current descriptor.
-const SECURITY_INFORMATION kCreatorParts =
-    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-// Inherited entries recomputed from the parent, explicit ones kept; the
-// owner is whoever owns the object now, not someone the token may assign.
-const ULONG kPropagation = SEF_DACL_AUTO_INHERIT | SEF_AVOID_OWNER_CHECK |
-                           SEF_AVOID_PRIVILEGE_CHECK;
-GENERIC_MAPPING kFileMapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                                FILE_ALL_ACCESS};
 
 // No tree on Windows is deeper: a path has at most 32,767 characters, and
 // each level adds a backslash and a name.
