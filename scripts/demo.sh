@@ -71,10 +71,13 @@ echo "demo: pictures of the main window and the folder dialog are in $shots:"
 ls -1 "$shots"
 
 # The command line on the same PC, once the utility has closed (the two
-# refuse each other): an audit, the grant, the audit again.
+# refuse each other): an audit, the grant, the audit again; then the
+# backups the grant kept, one folder put back from its newest, and the
+# audit that finds that folder due again.
 wineserver -k
 echo "demo: the command line on the demo PC"
-for arguments in /check /grant /check; do
+for arguments in /check /grant /check /restore '/restore last C:\VESKADAT' /check; do
     echo "> VK_CMD.exe $arguments"
+    # Word splitting is meant: each word is one argument.
     run_command "$prefix" $arguments
 done
