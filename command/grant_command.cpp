@@ -94,6 +94,10 @@ int GrantFolderCommand(ConsoleOutput& out, const std::wstring& folder)
     case kFolderGranted:
         out.Report(Outcome::Ok, folder, L"" VK_HISTORY_ADDED_FOLDER);
         return kExitDone;
+    case kFolderNotRecorded:
+        out.Report(Outcome::Error, folder,
+                   L"" VK_HISTORY_ADDED_FOLDER L"：" VK_HISTORY_LOG_FILE L" に記録できません。");
+        return kExitFailedOrDue;
     case kFolderIsDrive:
         out.Report(Outcome::Error, folder, kWholeDriveRefused);
         return kExitFailedOrDue;

@@ -98,9 +98,9 @@ FolderGrantStatus RecordFolderGrant(const std::wstring& folder, Long32 grantStat
 {
     if (grantStatus != kGrantDone)
         return kFolderNotGranted;
-    // A record that cannot be written leaves the grant done.
-    WriteAddedFolderRecord(folder);
-    return kFolderGranted;
+    // The grant is done either way; the window says so, the command line
+    // reports the missing record as the failure it is.
+    return WriteAddedFolderRecord(folder) != 0 ? kFolderGranted : kFolderNotRecorded;
 }
 
 bool MayChangeFontSwitch()

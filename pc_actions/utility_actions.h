@@ -27,6 +27,7 @@ bool ReadHistory(std::wstring& text);
 
 enum FolderGrantStatus {
     kFolderGranted,     // granted, and recorded in the history log
+    kFolderNotRecorded, // granted, but the history log could not take its record
     kFolderIsDrive,     // refused: a whole drive
     kFolderNotGranted,  // refused (a name Windows or ANSI reads as another folder) or failed
 };

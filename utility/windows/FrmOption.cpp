@@ -157,6 +157,7 @@ void FrmOption::CmdOK_Click()
     DisabledWhileRunning busy(Control(kCmdOK));
     switch (GrantFolder(Text(kTxtDir), [this](auto& grant) { RunWhileBusy(window_, grant); })) {
     case kFolderGranted:
+    case kFolderNotRecorded:
         ShowMessage(window_, kSettingDone, MB_OK);
         break;
     case kFolderIsDrive:
