@@ -70,5 +70,10 @@ std::wstring DescribeAudit(const GrantAudit& audit)
     if (below.protectedDacls > 0)
         text += L"保護されたアクセス権のもの " + DecimalText(below.protectedDacls) +
                 L" 個には、引き継がれません。";
+    // A provider (cloud sync) fills such a folder: the grant writes it and
+    // does not go in, so what is inside keeps what it has.
+    if (below.unentered > 0)
+        text += L"提供元が中身を管理するフォルダ " + DecimalText(below.unentered) +
+                L" 個は、そのフォルダだけに設定します。";
     return text;
 }
