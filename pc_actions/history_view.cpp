@@ -24,17 +24,13 @@ std::wstring BuildHistoryText(const std::string& logBytes)
     return text;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+bool ReadWholeFile(HANDLE file, std::string& bytes)
 {
-    KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen())
-        return false;
     bytes.clear();
     char chunk[65536];
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr))
+        if (!ReadFile(file, chunk, sizeof chunk, &read, nullptr))
             return false;
         if (read == 0)
             return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // The text that the history view shows for the bytes of the history log
@@ -7,5 +9,5 @@
 // Lines end at CR LF or at a lone CR. Linear in the size of the log.
 std::wstring BuildHistoryText(const std::string& logBytes);
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+// Reads a whole open file from its current position; false when it cannot be read.
+bool ReadWholeFile(HANDLE file, std::string& bytes);

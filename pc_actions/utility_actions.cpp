@@ -4,6 +4,7 @@
 #include "basCommon.h"
 #include "basRegistry.h"
 #include "history_view.h"
+#include "kernel_handle.h"
 #include "windows_file_failure.h"
 
 #include <windows.h>
@@ -60,7 +61,11 @@ std::wstring GrantApplicationFolders()
 bool ReadHistory(std::wstring& text)
 {
     std::string log;
-    if (!ReadWholeFile(GetLogFilePath(), log))
+    HANDLE file = nullptr;
+    if (OpenLogForReading(file) != kLogOpened)
+        return false;
+    const KernelHandle held(file);
+    if (!ReadWholeFile(file, log))
         return false;
     text = BuildHistoryText(log);
     return true;

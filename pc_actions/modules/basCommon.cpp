@@ -4,6 +4,7 @@
 #include "basRegistry.h"
 #include "binding_table.h"
 #include "history_log_format.h"
+#include "kernel_handle.h"
 #include "number_text.h"
 
 namespace {
@@ -82,6 +83,35 @@ BOOL CallGetTokenStatistics(HANDLE token, TOKEN_STATISTICS* statistics)
     DWORD returnLength = 0;
     return BoundFunction<Fn>(Api::GetTokenInformation)(token, TokenStatistics, statistics,
                                                        sizeof *statistics, &returnLength);
+}
+
+// NtCreateFile's arguments, as ntdll takes them.
+struct CountedName {
+    USHORT length;
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+struct ObjectAttributes {
+    ULONG length;
+    HANDLE rootDirectory;
+    CountedName* objectName;
+    ULONG attributes;
+    PVOID securityDescriptor;
+    PVOID securityQualityOfService;
+};
+struct IoStatus {
+    LONG status;
+    ULONG_PTR information;
+};
+
+LONG CallNtCreateFile(HANDLE* file, ACCESS_MASK access, ObjectAttributes* attributes,
+                      IoStatus* io, ULONG sharing, ULONG disposition, ULONG options)
+{
+    using Fn = LONG(WINAPI*)(HANDLE*, ACCESS_MASK, ObjectAttributes*, IoStatus*, LARGE_INTEGER*,
+                             ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+    return BoundFunction<Fn>(Api::NtCreateFile)(file, access, attributes, io, nullptr,
+                                                FILE_ATTRIBUTE_NORMAL, sharing, disposition,
+                                                options, nullptr, 0);
 }
 
 BOOL CallCloseHandle(HANDLE handle)
@@ -216,8 +246,58 @@ std::wstring GetLogFilePath()
     return GetWindowsDir() + kLogFileName;
 }
 
+namespace {
+
+constexpr ULONG kOpenExisting = 1;                  // FILE_OPEN
+constexpr ULONG kSynchronousNonDirectory = 0x60;    // FILE_SYNCHRONOUS_IO_NONALERT, FILE_NON_DIRECTORY_FILE
+constexpr ULONG kCompleteIfOplocked = 0x100;        // FILE_COMPLETE_IF_OPLOCKED
+constexpr ULONG kCaseInsensitive = 0x40;            // OBJ_CASE_INSENSITIVE
+constexpr LONG kOplockBreakInProgress = 0x108;      // STATUS_OPLOCK_BREAK_IN_PROGRESS
+constexpr LONG kNameNotFound = static_cast<LONG>(0xC0000034);
+constexpr LONG kPathNotFound = static_cast<LONG>(0xC000003A);
+constexpr DWORD kBreakWait = 2000;
+constexpr DWORD kBreakPause = 50;
+
+} // namespace
+
+LogOpen OpenLogForReading(HANDLE& log)
+{
+    std::wstring name = L"\\?" L"?\\" + GetLogFilePath(); // \??\, no trigraph
+    CountedName counted = {static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                           static_cast<USHORT>(name.size() * sizeof(wchar_t)), &name[0]};
+    ObjectAttributes attributes = {sizeof attributes, nullptr, &counted, kCaseInsensitive,
+                                   nullptr, nullptr};
+    const DWORD start = GetTickCount();
+    for (;;) {
+        IoStatus io = {};
+        log = nullptr;
+        const LONG status = CallNtCreateFile(
+            &log, GENERIC_READ, &attributes, &io,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpenExisting,
+            kSynchronousNonDirectory | kCompleteIfOplocked);
+        if (status == kNameNotFound || status == kPathNotFound)
+            return kLogAbsent;
+        if (status < 0)
+            return kLogHeld;
+        if (status != kOplockBreakInProgress)
+            return kLogOpened;
+        CallCloseHandle(log);
+        log = nullptr;
+        if (GetTickCount() - start >= kBreakWait)
+            return kLogHeld;
+        Sleep(kBreakPause);
+    }
+}
+
 Status16 WriteAddedFolderRecord(std::wstring folderPath)
 {
+    // Held open through the write: Windows' own open of the file then
+    // finds no oplock to break and waits for nobody.
+    HANDLE log = nullptr;
+    const LogOpen open = OpenLogForReading(log);
+    if (open == kLogHeld)
+        return 0;
+    const KernelHandle held(open == kLogOpened ? log : nullptr);
     AnsiText file(GetLogFilePath());
     AnsiText section(kLogSection);
     AnsiText key(folderPath);

@@ -13,6 +13,15 @@ std::wstring GetWindowsDir();          // without a trailing backslash
 std::wstring TrimAtNul(const std::wstring& text);
 std::wstring GetLogFilePath();         // GetWindowsDir() + "\VK_XP.log"
 Status16 WriteAddedFolderRecord(std::wstring folderPath); // 1 written, 0 not
+
+// How the history log could be opened for reading.
+enum LogOpen { kLogOpened, kLogAbsent, kLogHeld };
+// Opens the history log for reading, sharing everything, without waiting
+// for another program: an open that breaks another program's oplock
+// completes at once and is tried again for at most two seconds, after
+// which the log counts as held. While the handle stays open nobody else can
+// take an oplock that would make a write of ours wait.
+LogOpen OpenLogForReading(HANDLE& log);
 Bool16 EnableShutdownPrivilege();
 
 // The logon session of this process's token (AuthenticationId) as text,

@@ -40,6 +40,7 @@ constexpr Entry kEntries[] = {
     {Api::GetWindowsDirectoryA, kKernel, "GetWindowsDirectoryA"},
     {Api::CloseHandle, kKernel, "CloseHandle"},
     {Api::GetTokenInformation, kAdvapi, "GetTokenInformation"},
+    {Api::NtCreateFile, "ntdll.dll", "NtCreateFile"},
     {Api::IsWow64Process, kKernel, "IsWow64Process"},
     {Api::SetDefaultDllDirectories, kKernel, "SetDefaultDllDirectories"},
     {Api::SetDllDirectoryW, kKernel, "SetDllDirectoryW"},

@@ -34,6 +34,7 @@ enum class Api {
     GetWindowsDirectoryA,
     CloseHandle, // the process tokens that basCommon opens
     GetTokenInformation,
+    NtCreateFile, // the history log, opened without waiting on an oplock
     // Missing on some Windows that the utility runs on: bound with
     // BindIfPresent, never with Bind.
     IsWow64Process,           // XP SP2 and later

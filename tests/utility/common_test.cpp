@@ -391,6 +391,27 @@ TEST_SUITE("WriteAddedFolderRecord")
         CHECK(WriteAddedFolderRecord(L"C:\\会計データ") == 0);
         CHECK_FALSE(PathExists("C:\\VkMissingFolder"));
     }
+    // Another program that holds an oplock on the log and never lets go:
+    // each open reports the break under way, as Windows does for an open
+    // with FILE_COMPLETE_IF_OPLOCKED.
+    TEST_CASE_FIXTURE(FreshLog, "a log whose oplock is never released gives 0 within the bound, "
+                                "and Windows' own write never runs")
+    {
+        LibraryRecord("C:\\VESKADAT", "VESKA共通情報");
+        const Rebound breakForever(
+            Api::NtCreateFile, +[](HANDLE* file, ACCESS_MASK, void*, void*, void*, ULONG, ULONG,
+                                   ULONG, ULONG, void*, ULONG) -> LONG {
+                *file = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+                return 0x108; // STATUS_OPLOCK_BREAK_IN_PROGRESS
+            });
+        const DWORD start = GetTickCount();
+        CHECK(WriteAddedFolderRecord(L"C:\\会計データ") == 0);
+        CHECK(GetTickCount() - start < 4000);
+        HANDLE log = nullptr;
+        CHECK(OpenLogForReading(log) == kLogHeld);
+        CHECK(IniEntries(LogPath(), kLogSection) ==
+              std::vector<IniEntry>{{"C:\\VESKADAT", "VESKA共通情報"}});
+    }
 }
 
 // --- Shutdown privilege ----------------------------------------------------------------
