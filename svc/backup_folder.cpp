@@ -1,5 +1,6 @@
 #include "backup_folder.h"
 
+#include "relative_open.h"
 #include "vksvc.h"
 
 #include <sddl.h>
@@ -97,23 +98,6 @@ void AppendFolderName(WCHAR* name, size_t room, const WCHAR* folder)
     name[length] = L'\0';
 }
 
-NTSTATUS OpenRelative(const FileApi& files, HANDLE folder, const WCHAR* name, ACCESS_MASK access,
-                      ULONG sharing, ULONG disposition, ULONG options,
-                      PSECURITY_DESCRIPTOR descriptor, KernelHandle& object)
-{
-    UNICODE_STRING text;
-    text.Length = text.MaximumLength = static_cast<USHORT>(std::wcslen(name) * sizeof(WCHAR));
-    text.Buffer = const_cast<PWSTR>(name);
-    OBJECT_ATTRIBUTES attributes = {sizeof attributes, folder, &text, nt::kCaseInsensitive,
-                                    descriptor, nullptr};
-    IO_STATUS_BLOCK io = {};
-    HANDLE handle = nullptr;
-    const NTSTATUS status = files.createFile(&handle, access, &attributes, &io, nullptr,
-                                             FILE_ATTRIBUTE_NORMAL, sharing, disposition, options,
-                                             nullptr, 0);
-    object.Reset(nt::Succeeded(status) ? handle : nullptr);
-    return status;
-}
 
 } // namespace
 

@@ -222,3 +222,21 @@ Names NamesOf(const FileApi& api, HANDLE file, LONGLONG folderId, const ListedNa
                ? Names::One
                : Names::Other;
 }
+
+NTSTATUS OpenRelative(const FileApi& files, HANDLE folder, const WCHAR* name, ACCESS_MASK access,
+                      ULONG sharing, ULONG disposition, ULONG options,
+                      PSECURITY_DESCRIPTOR descriptor, KernelHandle& object)
+{
+    UNICODE_STRING text;
+    text.Length = text.MaximumLength = static_cast<USHORT>(lstrlenW(name) * sizeof(WCHAR));
+    text.Buffer = const_cast<PWSTR>(name);
+    OBJECT_ATTRIBUTES attributes = {sizeof attributes, folder, &text, nt::kCaseInsensitive,
+                                    descriptor, nullptr};
+    IO_STATUS_BLOCK io = {};
+    HANDLE handle = nullptr;
+    const NTSTATUS status = files.createFile(&handle, access, &attributes, &io, nullptr,
+                                             FILE_ATTRIBUTE_NORMAL, sharing, disposition, options,
+                                             nullptr, 0);
+    object.Reset(nt::Succeeded(status) ? handle : nullptr);
+    return status;
+}

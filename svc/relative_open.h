@@ -83,3 +83,11 @@ enum class Names {
 // had when the file was opened may have been removed since, leaving only one
 // outside the tree.
 Names NamesOf(const FileApi& api, HANDLE file, LONGLONG folderId, const ListedName& listed);
+
+// Opens or makes `name` (one name, or a full NT path where `folder` is null)
+// relative to `folder`, with what NtCreateFile takes; a new object gets
+// `descriptor` (may be null). The status, with `object` holding the handle
+// when it succeeded.
+NTSTATUS OpenRelative(const FileApi& files, HANDLE folder, const WCHAR* name, ACCESS_MASK access,
+                      ULONG sharing, ULONG disposition, ULONG options,
+                      PSECURITY_DESCRIPTOR descriptor, KernelHandle& object);

@@ -2,6 +2,7 @@
 
 #include "ansi_text.h"
 #include "history_log.h"
+#include "relative_open.h"
 
 #include <cstring>
 
@@ -197,22 +198,6 @@ bool NtNameOf(const char* path, WCHAR* name, int size)
     return length > 0;
 }
 
-NTSTATUS OpenRelative(const FileApi& api, HANDLE folder, const WCHAR* name, ACCESS_MASK access,
-                      ULONG sharing, ULONG disposition, ULONG options, KernelHandle& object)
-{
-    UNICODE_STRING text;
-    text.Length = text.MaximumLength = static_cast<USHORT>(lstrlenW(name) * sizeof(WCHAR));
-    text.Buffer = const_cast<PWSTR>(name);
-    OBJECT_ATTRIBUTES attributes = {sizeof attributes, folder, &text, nt::kCaseInsensitive,
-                                    nullptr, nullptr};
-    IO_STATUS_BLOCK io = {};
-    HANDLE handle = nullptr;
-    const NTSTATUS status = api.createFile(&handle, access, &attributes, &io, nullptr,
-                                           FILE_ATTRIBUTE_NORMAL, sharing, disposition, options,
-                                           nullptr, 0);
-    object.Reset(nt::Succeeded(status) ? handle : nullptr);
-    return status;
-}
 
 } // namespace
 
@@ -230,7 +215,7 @@ WindowsFiles::WindowsFiles(const LibraryLoader& loader, const char* folder)
     if (bound_ && NtNameOf(folder_, name, sizeof name / sizeof name[0]))
         OpenRelative(api_, nullptr, name, FILE_TRAVERSE | SYNCHRONIZE,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nt::kOpenExisting,
-                     nt::kDirectoryFile | nt::kSynchronousIoNonAlert, folderHandle_);
+                     nt::kDirectoryFile | nt::kSynchronousIoNonAlert, nullptr, folderHandle_);
 }
 
 WindowsFiles::~WindowsFiles()
@@ -266,7 +251,7 @@ long WindowsFiles::Open(const char* name, ACCESS_MASK access, ULONG sharing, ULO
     const DWORD start = GetTickCount();
     for (;;) {
         const NTSTATUS status = OpenRelative(api_, folderHandle_.Get(), wide, access, sharing,
-                                             disposition, kFileOptions, file);
+                                             disposition, kFileOptions, nullptr, file);
         if (status != nt::kOplockBreakInProgress)
             return status == nt::kSuccess ? kFileUsable : FailureOfOpen(status);
         // The open went through, but its break is not acknowledged yet:
